@@ -1,0 +1,13 @@
+# Cross toolchain for the i686 Windows target. The -posix compilers are
+# required: GoogleTest needs std::mutex, which the win32 thread model lacks.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR X86)
+set(ORBA_TRIPLE i686-w64-mingw32)
+set(CMAKE_C_COMPILER   ${ORBA_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ORBA_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER  ${ORBA_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${ORBA_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

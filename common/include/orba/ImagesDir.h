@@ -1,0 +1,9 @@
+#pragma once
+#include <cstddef>
+
+// Picture folders are held in 1000-byte ANSI buffers by the viewer and the filter.
+constexpr size_t kImagesDirBytes = 1000;
+
+// The user's picture folder followed by "\ORBA". A failed lookup gives "\ORBA",
+// the folder of that name in the root of the current drive.
+void GetImagesDirPath(char* out, size_t cap);

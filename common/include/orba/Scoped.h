@@ -1,0 +1,119 @@
+#pragma once
+// Scoped owners of Win32 handles: each closes its handle once, on every path.
+#include <windows.h>
+
+#include <objbase.h>
+
+#include <utility>
+
+namespace orba {
+
+template <class H, class Traits>
+class UniqueHandle {
+ public:
+  UniqueHandle() = default;
+  explicit UniqueHandle(H h) : h_(h) {}
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& o) noexcept : h_(o.Release()) {}
+  UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+    if (this != &o) Reset(o.Release());
+    return *this;
+  }
+  ~UniqueHandle() { Reset(); }
+
+  H Get() const { return h_; }
+  explicit operator bool() const { return Traits::IsValid(h_); }
+  // Out-parameter access: closes what is held first.
+  H* Put() {
+    Reset();
+    return &h_;
+  }
+  H Release() {
+    H h = h_;
+    h_ = Traits::Invalid();
+    return h;
+  }
+  void Reset(H h = Traits::Invalid()) {
+    if (Traits::IsValid(h_)) Traits::Close(h_);
+    h_ = h;
+  }
+
+ private:
+  H h_ = Traits::Invalid();
+};
+
+struct HKeyTraits {
+  static HKEY Invalid() { return nullptr; }
+  static bool IsValid(HKEY h) { return h != nullptr; }
+  static void Close(HKEY h) { RegCloseKey(h); }
+};
+// Kernel handles: both null and INVALID_HANDLE_VALUE mean "none".
+struct KernelHandleTraits {
+  static HANDLE Invalid() { return nullptr; }
+  static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { CloseHandle(h); }
+};
+struct ModuleTraits {
+  static HMODULE Invalid() { return nullptr; }
+  static bool IsValid(HMODULE h) { return h != nullptr; }
+  static void Close(HMODULE h) { FreeLibrary(h); }
+};
+template <class G>
+struct GdiObjectTraits {
+  static G Invalid() { return nullptr; }
+  static bool IsValid(G h) { return h != nullptr; }
+  static void Close(G h) { DeleteObject(reinterpret_cast<HGDIOBJ>(h)); }
+};
+// A device context made with CreateDC / CreateCompatibleDC.
+struct CreatedDcTraits {
+  static HDC Invalid() { return nullptr; }
+  static bool IsValid(HDC h) { return h != nullptr; }
+  static void Close(HDC h) { DeleteDC(h); }
+};
+struct CoTaskMemTraits {
+  static void* Invalid() { return nullptr; }
+  static bool IsValid(void* p) { return p != nullptr; }
+  static void Close(void* p) { CoTaskMemFree(p); }
+};
+
+using ScopedHKEY = UniqueHandle<HKEY, HKeyTraits>;
+using ScopedHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
+using ScopedModule = UniqueHandle<HMODULE, ModuleTraits>;
+template <class G>
+using ScopedGdiObj = UniqueHandle<G, GdiObjectTraits<G>>;
+using ScopedBitmap = ScopedGdiObj<HBITMAP>;
+using ScopedBrush = ScopedGdiObj<HBRUSH>;
+using ScopedCreatedDC = UniqueHandle<HDC, CreatedDcTraits>;
+using ScopedCoMem = UniqueHandle<void*, CoTaskMemTraits>;
+
+// A context borrowed with GetDC, given back with ReleaseDC.
+class ScopedWindowDC {
+ public:
+  explicit ScopedWindowDC(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+  ScopedWindowDC(const ScopedWindowDC&) = delete;
+  ScopedWindowDC& operator=(const ScopedWindowDC&) = delete;
+  ~ScopedWindowDC() {
+    if (dc_) ReleaseDC(hwnd_, dc_);
+  }
+  HDC Get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  HWND hwnd_;
+  HDC dc_;
+};
+
+// Holds a critical section for the lifetime of the object.
+class ScopedLock {
+ public:
+  explicit ScopedLock(CRITICAL_SECTION& cs) : cs_(cs) { EnterCriticalSection(&cs_); }
+  ScopedLock(const ScopedLock&) = delete;
+  ScopedLock& operator=(const ScopedLock&) = delete;
+  ~ScopedLock() { LeaveCriticalSection(&cs_); }
+
+ private:
+  CRITICAL_SECTION& cs_;
+};
+
+}  // namespace orba

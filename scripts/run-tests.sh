@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Runs the x86_64 tests under wine64 in a private Xvfb with one wineserver kept
+# alive for the whole run. Extra arguments go to ctest (for example -R pattern).
+# Usage: run-tests.sh <x86_64 build folder> [ctest args...]
+set -euo pipefail
+. "$(dirname "$0")/common.sh"
+orba_find_wine
+build=$(cd "$1" && pwd); shift
+
+# shellcheck source=/dev/null
+. "$ORBA_ROOT/scripts/xvfb.sh"
+orba_start_xvfb
+trap 'orba_stop_all' EXIT
+
+"$ORBA_ROOT/scripts/wine-prefix.sh" "$build"
+export WINEPREFIX="$build/wineprefix" WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=;mshtml="
+"$WINESERVER" -p
+orba_wineserver_started=1
+# Warm up the prefix's services so that the first test does not pay for them.
+"$WINE64" cmd /c exit >/dev/null 2>&1 || true
+
+set +e
+ctest --test-dir "$build" --output-on-failure --timeout 300 "$@" 2>&1 | tee "$build/ctest.log"
+rc=${PIPESTATUS[0]}
+set -e
+exit "$rc"
