@@ -3,11 +3,9 @@
 // cooperates with a running Kavrelo screen magnifier. Bound at load time by name.
 #include <windows.h>
 
-#ifdef TRV_CCTV_BUILDING
+// Plain declarations: callers link the import library, and the names are
+// exported undecorated through the library's .def file.
 #define TRV_CCTV_API extern "C"
-#else
-#define TRV_CCTV_API extern "C" __declspec(dllimport)
-#endif
 
 // CCTV_Init results.
 enum : int {
