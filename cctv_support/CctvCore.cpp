@@ -7,6 +7,8 @@
 #include "orba/Scoped.h"
 #include "orba/Text.h"
 
+extern "C" LONG NTAPI RtlGetVersion(PRTL_OSVERSIONINFOW info);
+
 namespace trv_cctv {
 namespace {
 
@@ -155,9 +157,11 @@ HKEY NotifyRootFor(DWORD platformId, DWORD majorVersion) {
 }
 
 HKEY NotifyRootForThisSystem() {
-  OSVERSIONINFOA vi{};
+  // The system's own version: GetVersionEx would answer 6.2 on Windows 8.1 and
+  // 10 unless the host program's manifest names them.
+  RTL_OSVERSIONINFOW vi{};
   vi.dwOSVersionInfoSize = sizeof vi;
-  if (!GetVersionExA(&vi)) return HKEY_LOCAL_MACHINE;
+  if (RtlGetVersion(&vi) != 0) return HKEY_LOCAL_MACHINE;
   return NotifyRootFor(vi.dwPlatformId, vi.dwMajorVersion);
 }
 

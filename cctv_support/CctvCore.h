@@ -82,7 +82,7 @@ int32_t AddWrapped(int32_t x, int32_t extent);
 // Root of the notification key for a system version: HKEY_CURRENT_USER on the
 // NT family with major version 6, HKEY_LOCAL_MACHINE otherwise.
 HKEY NotifyRootFor(DWORD platformId, DWORD majorVersion);
-// The same for the running system.
+// The same for the running system, by its real version.
 HKEY NotifyRootForThisSystem();
 
 // The registration value's name, "%08x" of the window's handle value.

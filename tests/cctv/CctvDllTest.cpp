@@ -6,12 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "CctvHarness.h"
 #include "KavreloSimClient.h"
 #include "PeImage.h"
+#include "TestEnv.h"
+
+extern "C" LONG NTAPI RtlGetVersion(PRTL_OSVERSIONINFOW info);
 
 namespace {
 
@@ -39,9 +43,9 @@ std::vector<uint32_t> Words(std::initializer_list<uint32_t> words) { return word
 
 // Where the registration belongs on the running system: NT 6 → HKCU, else HKLM.
 HKEY ExpectedRoot() {
-  OSVERSIONINFOA vi{};
+  RTL_OSVERSIONINFOW vi{};
   vi.dwOSVersionInfoSize = sizeof vi;
-  EXPECT_TRUE(GetVersionExA(&vi));
+  EXPECT_EQ(RtlGetVersion(&vi), 0);
   return vi.dwPlatformId == VER_PLATFORM_WIN32_NT && vi.dwMajorVersion == 6 ? HKEY_CURRENT_USER
                                                                              : HKEY_LOCAL_MACHINE;
 }
@@ -470,6 +474,71 @@ TEST_F(CctvDllRegistration, InitRegistersTheWindowUnderTheSystemsRoot) {
 
   EXPECT_EQ(lib_.Close(), 0u);
   EXPECT_EQ(ReadRegistration(root, window.Get(), &type, &data), ERROR_FILE_NOT_FOUND);
+}
+
+// Wine's per-program settings make cctv_notify_probe.exe (a program bound to
+// the import library) see a given Windows version.
+class ProbeVersion {
+ public:
+  explicit ProbeVersion(const char* version) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) == ERROR_SUCCESS) {
+      ok_ = RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                           static_cast<DWORD>(std::strlen(version) + 1)) == ERROR_SUCCESS;
+      RegCloseKey(key);
+    }
+  }
+  ~ProbeVersion() { RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+  bool ok() const { return ok_; }
+
+ private:
+  static constexpr char kKey[] = "Software\\Wine\\AppDefaults\\cctv_notify_probe.exe";
+  bool ok_ = false;
+};
+
+TEST_F(CctvDllRegistration, RootFollowsTheSystemVersion) {
+  const struct {
+    const char* version;
+    HKEY root;
+  } cases[] = {{"winxp", HKEY_LOCAL_MACHINE},   // 5.1
+               {"win7", HKEY_CURRENT_USER},     // 6.1
+               {"win81", HKEY_CURRENT_USER},    // 6.3
+               {"win10", HKEY_LOCAL_MACHINE}};  // 10.0, whatever the program's manifest says
+  const std::string probe = orba_test::ExeDir() + "\\cctv_notify_probe.exe";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.version);
+    ProbeVersion version(c.version);
+    ASSERT_TRUE(version.ok());
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "cctv_notify_probe_ready");
+    HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, "cctv_notify_probe_stop");
+    ASSERT_TRUE(ready && stop);
+    std::string cmd = "\"" + probe + "\" cctv_notify_probe_ready cctv_notify_probe_stop";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessA(probe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &si, &pi));
+    const HANDLE waits[] = {ready, pi.hProcess};
+    EXPECT_EQ(WaitForMultipleObjects(2, waits, FALSE, 15000), WAIT_OBJECT_0);
+    HWND window = FindWindowA("CctvNotifyProbe", nullptr);
+    EXPECT_NE(window, nullptr);
+    DWORD type = 0;
+    std::vector<uint8_t> data;
+    EXPECT_EQ(ReadRegistration(c.root, window, &type, &data), ERROR_SUCCESS);
+    EXPECT_EQ(data.size(), 8u);
+    EXPECT_NE(ReadRegistration(OtherRoot(c.root), window, &type, &data), ERROR_SUCCESS);
+    SetEvent(stop);
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 15000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(pi.hProcess, &exitCode);
+    EXPECT_EQ(exitCode, 0u) << "CCTV_Close's answer";
+    EXPECT_EQ(ReadRegistration(c.root, window, &type, &data), ERROR_FILE_NOT_FOUND);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    CloseHandle(ready);
+    CloseHandle(stop);
+  }
 }
 
 TEST_F(CctvDllRegistration, RestartMovesTheRegistrationToTheNewWindow) {
