@@ -4,7 +4,7 @@
 #include "CctvCore.h"
 
 // All state is set up by CCTV_Init; loading and unloading need nothing.
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
 int WINAPI CCTV_Init(HWND notifyWindow, UINT notifyMessage) {
   return trv_cctv::Init(notifyWindow, notifyMessage);
