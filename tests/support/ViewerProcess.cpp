@@ -136,6 +136,20 @@ HWND ViewerProcess::WaitForViewerWindow(DWORD timeoutMs) const {
   return nullptr;
 }
 
+HWND ViewerProcess::WaitForNewViewerWindow(HWND previous, DWORD timeoutMs) const {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  do {
+    const HWND w = FindViewerWindow();
+    if (w && w != previous) return w;
+    if (process_ && WaitForSingleObject(process_, 50) == WAIT_OBJECT_0) return nullptr;
+  } while (GetTickCount64() < end);
+  return nullptr;
+}
+
+bool ViewerProcess::PostZoomTextStateChange() const {
+  return PostToViewer(RegisterWindowMessageA("ZoomTextStateChangeMsg"));
+}
+
 bool ViewerProcess::PostToViewer(UINT message, WPARAM wParam, LPARAM lParam) const {
   const HWND w = FindViewerWindow();
   return w && PostMessageA(w, message, wParam, lParam) != FALSE;

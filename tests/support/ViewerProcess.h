@@ -42,8 +42,12 @@ class ViewerProcess {
   // The process's "Orba Viewer" window, or null.
   HWND FindViewerWindow() const;
   HWND WaitForViewerWindow(DWORD timeoutMs) const;
+  // After a restart: a viewer window other than the previous one, or null.
+  HWND WaitForNewViewerWindow(HWND previous, DWORD timeoutMs) const;
   // Posts a message to the viewer window (null window: fails).
   bool PostToViewer(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+  // Posts the registered message ZoomText sends when its state changes.
+  bool PostZoomTextStateChange() const;
 
   // Waits for the process to end, answering every message box with OK on the
   // way (each one is appended to boxes). False on timeout.
