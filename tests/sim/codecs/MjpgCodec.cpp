@@ -20,6 +20,8 @@
 
 #include <turbojpeg.h>
 
+#include <cstring>
+
 #include "IcmDriver.h"
 
 namespace {
@@ -131,6 +133,17 @@ LRESULT Query(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) {
   return ICERR_OK;
 }
 
+// Every ICM_DECOMPRESS carries both formats again and is checked on its own, so
+// beginning sets nothing up. Wine's AVI Decompressor (8.0) hands its input format
+// as the output format here, while its frames then name the real output; that
+// case is let through rather than stopping the whole graph from pausing.
+LRESULT Begin(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) {
+  if (!IsMjpgInput(in) || !out) return ICERR_BADFORMAT;
+  if (IsSupportedOutput(in, out)) return ICERR_OK;
+  return out->biSize == in->biSize && std::memcmp(out, in, sizeof(BITMAPINFOHEADER)) == 0 ? ICERR_OK
+                                                                                          : ICERR_BADFORMAT;
+}
+
 LRESULT Decompress(Instance* inst, const ICDECOMPRESS* d, LPARAM size) {
   if (!d || static_cast<size_t>(size) < sizeof(ICDECOMPRESS)) return ICERR_BADPARAM;
   if (!IsMjpgInput(d->lpbiInput) || !IsSupportedOutput(d->lpbiInput, d->lpbiOutput)) return ICERR_BADFORMAT;
@@ -174,8 +187,7 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR driver, UINT ms
     case ICM_DECOMPRESS_GET_FORMAT:
       return GetFormat(in, out);
     case ICM_DECOMPRESS_BEGIN:
-      // Every frame carries its formats again, so there is nothing to set up.
-      return out ? Query(in, out) : ICERR_BADFORMAT;
+      return Begin(in, out);
     case ICM_DECOMPRESS:
       if (!inst) return ICERR_BADHANDLE;
       return Decompress(inst, reinterpret_cast<const ICDECOMPRESS*>(lParam1), lParam2);

@@ -349,7 +349,11 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR driver, UINT ms
     case ICM_DECOMPRESS_GET_FORMAT:
       return DecompressGetFormat(in, out);
     case ICM_DECOMPRESS_BEGIN:
-      return out ? DecompressQuery(in, out) : ICERR_BADFORMAT;
+      // As in the MJPG codec: Wine's AVI Decompressor names its input format as
+      // the output here; every frame is checked with its real formats anyway.
+      if (!IsXvid(in) || !out) return ICERR_BADFORMAT;
+      if (IsDecompressOutput(in, out) || std::memcmp(out, in, sizeof(BITMAPINFOHEADER)) == 0) return ICERR_OK;
+      return ICERR_BADFORMAT;
     case ICM_DECOMPRESS:
       return Decompress(reinterpret_cast<const ICDECOMPRESS*>(lParam1), lParam2);
     case ICM_DECOMPRESS_END:
