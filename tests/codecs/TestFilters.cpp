@@ -410,8 +410,10 @@ HRESULT SourcePin::Deliver(const std::string& bytes, REFERENCE_TIME start) {
   std::memcpy(data, bytes.data(), bytes.size());
   sample->SetActualDataLength(static_cast<long>(bytes.size()));
   sample->SetSyncPoint(TRUE);
-  REFERENCE_TIME stop = start + 333333;
-  sample->SetTime(&start, &stop);
+  if (start != kNoTime) {
+    REFERENCE_TIME stop = start + 333333;
+    sample->SetTime(&start, &stop);
+  }
   hr = input_->Receive(sample);
   sample->Release();
   return hr;

@@ -16,6 +16,8 @@ namespace codec_test {
 
 class FilterBase;
 
+constexpr REFERENCE_TIME kNoTime = -1;
+
 // One pin of a test filter. Its references are the filter's.
 class PinBase : public IPin {
  public:
@@ -98,8 +100,8 @@ class SourcePin : public PinBase {
   HRESULT STDMETHODCALLTYPE BeginFlush() override;
   HRESULT STDMETHODCALLTYPE EndFlush() override;
 
-  // Delivers one sample downstream (a key frame with the given start time);
-  // returns the receiver's result.
+  // Delivers one sample downstream (a key frame with the given start time, or
+  // none for kNoTime); returns the receiver's result.
   HRESULT Deliver(const std::string& bytes, REFERENCE_TIME start);
   void Decommit();
 
