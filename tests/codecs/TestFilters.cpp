@@ -435,6 +435,11 @@ SinkPin::SinkPin(FilterBase* filter, Accept accept)
   InitializeCriticalSection(&lock_);
 }
 
+SinkPin::~SinkPin() {
+  Disconnect();
+  DeleteCriticalSection(&lock_);
+}
+
 HRESULT SinkPin::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
   if (iid == IID_IMemInputPin) {
@@ -517,9 +522,6 @@ TestSink::TestSink(SinkPin::Accept accept)
     : FilterBase(GUID{0x5e0c7a11, 0x1d2e, 0x4b7a, {0x9a, 0x31, 0x6b, 0x0e, 0x2c, 0x44, 0x10, 0x02}}, L"Test Sink"),
       pin_(this, std::move(accept)) {}
 
-TestSink::~TestSink() {
-  pin_.Disconnect();
-  DeleteCriticalSection(&pin_.lock_);
-}
+TestSink::~TestSink() = default;
 
 }  // namespace codec_test

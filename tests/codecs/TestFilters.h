@@ -134,6 +134,7 @@ class SinkPin : public PinBase, public IMemInputPin {
  public:
   using Accept = std::function<bool(const AM_MEDIA_TYPE&)>;
   SinkPin(FilterBase* filter, Accept accept);
+  ~SinkPin() override;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
   ULONG STDMETHODCALLTYPE AddRef() override { return PinBase::AddRef(); }
@@ -162,7 +163,6 @@ class SinkPin : public PinBase, public IMemInputPin {
   Accept accept_;
   IMemAllocator* allocator_ = nullptr;
   CRITICAL_SECTION lock_;
-  friend class TestSink;
 };
 
 class TestSink : public FilterBase {

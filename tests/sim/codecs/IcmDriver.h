@@ -8,7 +8,6 @@
 #include <vfw.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <new>
 
 namespace icm {

@@ -46,11 +46,12 @@ uint64_t PixelCount(const BITMAPINFOHEADER* bi) {
 }
 
 // Walks the pixels of a 24-bit DIB in the row order of a bottom-up DIB, whatever
-// the DIB's own orientation.
+// the DIB's own orientation. Byte is `const uint8_t` to read, `uint8_t` to write.
+template <class Byte>
 class PixelWalk {
  public:
-  PixelWalk(const BITMAPINFOHEADER* bi, const void* bits)
-      : base_(static_cast<const uint8_t*>(bits)),
+  PixelWalk(const BITMAPINFOHEADER* bi, Byte* bits)
+      : base_(bits),
         width_(bi->biWidth),
         height_(icm::AbsHeight(bi)),
         stride_(icm::DibStride(bi->biWidth, 24)),
@@ -58,27 +59,29 @@ class PixelWalk {
     SetRow(0);
   }
   // Address of the current pixel; then moves to the next one.
-  const uint8_t* Next() {
-    const uint8_t* p = row_ + static_cast<size_t>(col_) * 3;
+  Byte* Next() {
+    Byte* p = row_ + static_cast<size_t>(col_) * 3;
     if (++col_ == width_ && ++rowIndex_ < height_) SetRow(rowIndex_);
     return p;
   }
 
- protected:
+ private:
   void SetRow(LONG r) {
     rowIndex_ = r;
     col_ = 0;
     const LONG stored = topDown_ ? height_ - 1 - r : r;
     row_ = base_ + static_cast<size_t>(stored) * stride_;
   }
-  const uint8_t* base_;
-  const uint8_t* row_ = nullptr;
+  Byte* base_;
+  Byte* row_ = nullptr;
   LONG width_, height_;
   uint32_t stride_;
   bool topDown_;
   LONG rowIndex_ = 0;
   LONG col_ = 0;
 };
+using PixelReader = PixelWalk<const uint8_t>;
+using PixelWriter = PixelWalk<uint8_t>;
 
 void PutLe16(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
@@ -105,7 +108,7 @@ void WriteHeader(uint8_t* out, uint8_t coding, const BITMAPINFOHEADER* in) {
 // size, or 0 when the coded picture would not fit (the raw form is then smaller).
 size_t EncodeRle(const BITMAPINFOHEADER* in, const void* bits, uint8_t* out, size_t limit) {
   const uint64_t n = PixelCount(in);
-  PixelWalk walk(in, bits);
+  PixelReader walk(in, static_cast<const uint8_t*>(bits));
   size_t pos = sxv::kHeaderSize;
   size_t literalControl = 0;  // where the pending literal packet's control byte is
   size_t literals = 0;
@@ -149,7 +152,7 @@ size_t EncodeRle(const BITMAPINFOHEADER* in, const void* bits, uint8_t* out, siz
 
 size_t EncodeRaw(const BITMAPINFOHEADER* in, const void* bits, uint8_t* out) {
   const uint64_t n = PixelCount(in);
-  PixelWalk walk(in, bits);
+  PixelReader walk(in, static_cast<const uint8_t*>(bits));
   uint8_t* p = out + sxv::kHeaderSize;
   for (uint64_t i = 0; i < n; ++i, p += 3) std::memcpy(p, walk.Next(), 3);
   return static_cast<size_t>(p - out);
@@ -224,13 +227,6 @@ LRESULT DecompressGetFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out) {
   return ICERR_OK;
 }
 
-// Writes pixels into a 24-bit DIB in bottom-up row order.
-class PixelSink : PixelWalk {
- public:
-  PixelSink(const BITMAPINFOHEADER* bi, void* bits) : PixelWalk(bi, bits) {}
-  void Put(const uint8_t* px) { std::memcpy(const_cast<uint8_t*>(Next()), px, 3); }
-};
-
 LRESULT Decode(const BITMAPINFOHEADER* in, const void* src, const BITMAPINFOHEADER* out, void* dst) {
   if (!src || !dst) return ICERR_BADPARAM;
   const auto* p = static_cast<const uint8_t*>(src);
@@ -242,10 +238,10 @@ LRESULT Decode(const BITMAPINFOHEADER* in, const void* src, const BITMAPINFOHEAD
   const uint64_t n = PixelCount(in);
   const uint8_t* q = p + sxv::kHeaderSize;
   const uint8_t* end = p + size;
-  PixelSink sink(out, dst);
+  PixelWriter sink(out, static_cast<uint8_t*>(dst));
   if (p[6] == sxv::kCodingRaw) {
     if (static_cast<uint64_t>(end - q) != n * 3) return ICERR_BADFORMAT;
-    for (uint64_t i = 0; i < n; ++i, q += 3) sink.Put(q);
+    for (uint64_t i = 0; i < n; ++i, q += 3) std::memcpy(sink.Next(), q, 3);
     return ICERR_OK;
   }
   if (p[6] != sxv::kCodingRle) return ICERR_BADFORMAT;
@@ -264,9 +260,9 @@ LRESULT Decode(const BITMAPINFOHEADER* in, const void* src, const BITMAPINFOHEAD
   while (q < end) {
     const uint8_t c = *q++;
     if (c < 0x80) {
-      for (unsigned k = 0; k <= c; ++k, q += 3) sink.Put(q);
+      for (unsigned k = 0; k <= c; ++k, q += 3) std::memcpy(sink.Next(), q, 3);
     } else {
-      for (unsigned k = 0; k < c - 0x80u + 2u; ++k) sink.Put(q);
+      for (unsigned k = 0; k < c - 0x80u + 2u; ++k) std::memcpy(sink.Next(), q, 3);
       q += 3;
     }
   }
