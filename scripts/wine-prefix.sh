@@ -47,3 +47,6 @@ if [ -f "$build/prefix-components.txt" ]; then
     esac
   done < "$build/prefix-components.txt"
 fi
+# Installing components started a wineserver for the prefix; let it save the
+# registry and exit, so the caller can start its own persistent one.
+"$WINESERVER" -w
