@@ -47,3 +47,6 @@ if [ -f "$build/prefix-components.txt" ]; then
     esac
   done < "$build/prefix-components.txt"
 fi
+# regsvr32 leaves a wineserver running for a moment; run-tests.sh starts its own
+# persistent one, which fails while another still serves the prefix.
+"$WINESERVER" -w
