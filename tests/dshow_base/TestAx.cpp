@@ -59,6 +59,8 @@ class CTestTransform : public CTransformFilter, public ITestTransformControl {
 
   HRESULT DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProp) override {
     if (!pAlloc || !pProp) return E_POINTER;
+    // A count of 0 lets a test make the negotiation fail.
+    if (bufferCount_ <= 0) return E_FAIL;
     pProp->cBuffers = bufferCount_;
     pProp->cbBuffer = bufferSize_;
     ALLOCATOR_PROPERTIES actual = {};

@@ -32,7 +32,8 @@ struct ITestTransformControl : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE SetTransformResult(HRESULT hr) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetCounts(LONG* transforms, LONG* startStreaming,
                                               LONG* stopStreaming) = 0;
-  // What DecideBufferSize asks the allocator for (3 x 65536 by default).
+  // What DecideBufferSize asks the allocator for (3 x 65536 by default); a count
+  // of 0 makes DecideBufferSize fail.
   virtual HRESULT STDMETHODCALLTYPE SetBufferRequest(LONG count, LONG size) = 0;
   // A value the property page edits.
   virtual HRESULT STDMETHODCALLTYPE SetValue(LONG value) = 0;
