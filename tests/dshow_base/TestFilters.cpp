@@ -148,4 +148,9 @@ std::vector<ReceivedSample> CRecordingSink::Samples() {
   return samples_;
 }
 
+size_t CRecordingSink::Count() {
+  CAutoLock lock(&samplesLock_);
+  return samples_.size();
+}
+
 }  // namespace dshow_test

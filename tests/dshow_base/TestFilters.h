@@ -96,6 +96,7 @@ class CRecordingSink : public CBaseFilter {
   CRecordingSinkPin* Pin() { return pin_; }
 
   std::vector<ReceivedSample> Samples();
+  size_t Count();
   bool OffersAllocator() const { return offersAllocator_; }
 
  private:
