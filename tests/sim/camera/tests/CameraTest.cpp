@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "SimCamTestUtil.h"
+#include "TestEnv.h"
 #include "orba/MediaType.h"
+#include "orba/Scoped.h"
+#include "orba/Text.h"
 
 namespace simcam_test {
 namespace {
@@ -173,6 +176,49 @@ TEST_F(SimCamTest, NoPropertySetOptionHidesTheCameraControl) {
   EXPECT_FALSE(props);
   // The capture pin still names its category.
   EXPECT_EQ(S_OK, FindPin(camera.Get(), PINDIR_OUTPUT)->QueryInterface(IID_IKsPropertySet, props.PutVoid()));
+}
+
+}  // namespace
+}  // namespace simcam_test
+
+namespace simcam_test {
+namespace {
+
+using RegisterFn = HRESULT(STDAPICALLTYPE*)();
+
+TEST_F(SimCamTest, RegistrationAddsAndRemovesClassAndDevice) {
+  orba::ScopedModule module(LoadLibraryA(orba_test::BinPath("OrbaSimCam.ax").c_str()));
+  ASSERT_TRUE(module);
+  auto reg = reinterpret_cast<RegisterFn>(GetProcAddress(module.Get(), "DllRegisterServer"));
+  auto unreg = reinterpret_cast<RegisterFn>(GetProcAddress(module.Get(), "DllUnregisterServer"));
+  ASSERT_TRUE(reg && unreg);
+  // Whatever fails below, later tests find the camera registered again.
+  struct Reregister {
+    RegisterFn fn;
+    ~Reregister() { fn(); }
+  } reregister{reg};
+
+  ASSERT_EQ(S_OK, unreg());
+  EXPECT_FALSE(simcam::DeviceInstanceExists());
+  EXPECT_FALSE(FindCameraMoniker());
+  ComPtr<IBaseFilter> camera;
+  EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(simcam::CLSID_OrbaSimCam, nullptr, CLSCTX_INPROC_SERVER,
+                                                  IID_IBaseFilter, camera.PutVoid()));
+
+  ASSERT_EQ(S_OK, reg());
+  EXPECT_TRUE(simcam::DeviceInstanceExists());
+  EXPECT_TRUE(FindCameraMoniker());
+  char text[MAX_PATH];
+  ASSERT_EQ(ERROR_SUCCESS, orba::ReadRegistryString(HKEY_CLASSES_ROOT,
+                                                    "CLSID\\{B7E3F0A2-5C14-4D8E-A0F9-0525A941C0DE}\\InprocServer32",
+                                                    "ThreadingModel", text, sizeof text));
+  EXPECT_STREQ("Both", text);
+  ASSERT_EQ(ERROR_SUCCESS, orba::ReadRegistryString(HKEY_CLASSES_ROOT,
+                                                    "CLSID\\{B7E3F0A2-5C14-4D8E-A0F9-0525A941C0DE}\\InprocServer32",
+                                                    nullptr, text, sizeof text));
+  EXPECT_EQ(0, _stricmp(orba_test::BinPath("OrbaSimCam.ax").c_str(), text));
+  EXPECT_EQ(S_OK, CoCreateInstance(simcam::CLSID_OrbaSimCam, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                   camera.PutVoid()));
 }
 
 }  // namespace
