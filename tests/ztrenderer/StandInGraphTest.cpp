@@ -118,12 +118,12 @@ TEST_F(ZtRendererGraph, RunningGraphDeliversEverySampleToTheStandIn) {
   EXPECT_EQ(S_OK, control_->GetState(2000, &state));
   EXPECT_EQ(State_Running, state);
 
-  dshow_test::SampleSpec spec;
-  spec.data.assign(3000, 'j');
+  dshow_test::SampleSpec sample;
+  sample.data.assign(3000, 'j');
   for (int i = 0; i < 5; ++i) {
-    spec.start = i * 333333;
-    spec.stop = spec.start + 333333;
-    EXPECT_EQ(S_OK, source_->Push(spec)) << "sample " << i;
+    sample.start = i * 333333;
+    sample.stop = sample.start + 333333;
+    EXPECT_EQ(S_OK, source_->Push(sample)) << "sample " << i;
   }
   EXPECT_EQ(5, SamplesReceived());
   EXPECT_EQ("103(3000)", Describe(renderer_.Log().Of(kEventFirstSample)));
@@ -132,7 +132,7 @@ TEST_F(ZtRendererGraph, RunningGraphDeliversEverySampleToTheStandIn) {
   ASSERT_TRUE(SUCCEEDED(control_->Stop()));
   EXPECT_EQ("104(5)", Describe(renderer_.Log().Of(kEventStopped)));
   EXPECT_EQ(5, SamplesReceived()) << "nothing is taken while stopped";
-  EXPECT_TRUE(FAILED(source_->Push(spec)));
+  EXPECT_TRUE(FAILED(source_->Push(sample)));
   EXPECT_EQ(5, SamplesReceived());
 }
 
