@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "IORBAProc.h"
+#include "ZoomTextCctvRenderer.h"
 
 class AviWriter;
 
@@ -72,6 +73,7 @@ struct ViewerState {
   uint32_t kavreloSeen;
   uint32_t usingZTRenderer;
   uint32_t ztAreaShown;
+  RECT ztArea;  // the last screen area sent to ZoomText's renderer
 
   // Layout.
   int32_t viewMode;
@@ -107,9 +109,11 @@ struct ViewerState {
   IVMRWindowlessControl9* pWindowlessControl;
   IVMRWindowlessControl9* pPaintControl;  // copy of pWindowlessControl, no own reference
   IBaseFilter* ZT_RenderFilter;
-  IUnknown* g_pZTCCTV2;     // ZoomText's CCTV interface, version 2 if offered, else 1
-  IUnknown* pZTCCTV2Only;   // the version-2 interface alone, or null; when set it is
-                            // the same pointer as g_pZTCCTV2 and holds no reference of its own
+  // ZoomText's CCTV interface, version 2 if offered, else 1; holds the reference.
+  IZoomTextCCTV* g_pZTCCTV2;
+  // The version-2 interface alone, or null. When set it is the same object as
+  // g_pZTCCTV2 and holds no reference of its own: release g_pZTCCTV2 only.
+  IZoomTextCCTV2* pZTCCTV2Only;
   DWORD rotCookie;
   int32_t graphState;       // 0 stopped, 2 running
 };
