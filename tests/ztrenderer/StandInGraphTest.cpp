@@ -118,7 +118,7 @@ TEST_F(ZtRendererGraph, RunningGraphDeliversEverySampleToTheStandIn) {
   EXPECT_EQ(S_OK, control_->GetState(2000, &state));
   EXPECT_EQ(State_Running, state);
 
-  dshow_test::SampleSpec sample;
+  dshow_test::SampleDesc sample;
   sample.data.assign(3000, 'j');
   for (int i = 0; i < 5; ++i) {
     sample.start = i * 333333;
