@@ -12,6 +12,7 @@
 #include "ErrorBox.h"
 #include "HotKeys.h"
 #include "Layout.h"
+#include "Recording.h"
 #include "Settings.h"
 #include "SingleInstance.h"
 #include "TRV_CCTV.h"
@@ -74,9 +75,9 @@ void StartupPass(bool firstPass) {
   AllocateFrameBuffers();
   CreateDecompressor();
 
-  // The handle of an earlier conversion is forgotten; closing it does not stop the thread.
-  if (g_viewer.hConvertThread) CloseHandle(g_viewer.hConvertThread);
-  g_viewer.hConvertThread = nullptr;
+  // A conversion that still runs is not forgotten: it keeps its buffers and no
+  // new recording may start before it has ended.
+  ForgetFinishedConversion();
 
   SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
@@ -222,6 +223,9 @@ void ReleaseRemainingComReferences() {
 }
 
 void EndOfPass(bool restart) {
+  // Before the teardown: the conversion must start while the filter, the
+  // decompressor and the buffers are still there.
+  StopRecordingAtEndOfPass();
   CameraEndCommand();
   WriteSettingFlag(kSkipFramesValue, g_viewer.skipFrames != 0);
   if (g_viewer.usingZTRenderer) ZTSetViewHide();
@@ -257,6 +261,10 @@ void AllocateFrameBuffers() {
 }
 
 void FreeFrameBuffers() {
+  if (ConversionRunning()) {
+    DebugLine("The conversion still runs: its frame buffers are kept");
+    return;
+  }
   std::free(g_viewer.tempBufferJPEG);
   g_viewer.tempBufferJPEG = nullptr;
   std::free(g_viewer.tempBufferRGB);
@@ -264,12 +272,16 @@ void FreeFrameBuffers() {
 }
 
 void CreateDecompressor() {
-  DestroyDecompressor();
-  g_viewer.decomp = tjInitDecompress();
+  // One kept for a running conversion serves this pass too.
+  if (!g_viewer.decomp) g_viewer.decomp = tjInitDecompress();
   if (!g_viewer.decomp) DebugLine("decomp == NULL!");
 }
 
 void DestroyDecompressor() {
+  if (g_viewer.decomp && ConversionRunning()) {
+    DebugLine("The conversion still runs: its decompressor is kept");
+    return;
+  }
   if (g_viewer.decomp) {
     tjDestroy(g_viewer.decomp);
     g_viewer.decomp = nullptr;
@@ -300,6 +312,7 @@ int RunViewer(HINSTANCE instance, const char* commandLine, int showCommand) {
     firstPass = false;
   }
 
+  WaitForConversionAtProgramEnd();
   CCTV_Close();
   RestoreSwitchesAtProgramEnd();
   return static_cast<int>(exitCode);

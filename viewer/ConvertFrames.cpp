@@ -1,0 +1,403 @@
+#include "ConvertFrames.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <turbojpeg.h>
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "AviWriter.h"
+#include "ViewerState.h"
+#include "orba/Log.h"
+#include "orba/Scoped.h"
+#include "orba/Text.h"
+
+namespace {
+
+// A sample that the filter was storing when the recording stopped has landed
+// this long after the stop; the folder is looked at again once it has passed.
+constexpr DWORD kSettleMs = 250;
+// How long a frame file that is still open for writing is waited for.
+constexpr DWORD kBusyFileWaitMs = 2000;
+constexpr int kTjFlags = TJFLAG_BOTTOMUP | TJFLAG_FASTDCT;
+constexpr int kMaxNameSuffix = 9999;
+
+class ComApartment {
+ public:
+  ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+  ~ComApartment() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  HRESULT hr_;
+};
+
+bool PathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+// "frame_<n>.jpg" exactly as the filter names them: decimal, no leading zeros.
+bool ParseFrameFileName(const char* name, long* number) {
+  static const char kPrefix[] = "frame_";
+  if (_strnicmp(name, kPrefix, sizeof kPrefix - 1) != 0) return false;
+  const char* digits = name + sizeof kPrefix - 1;
+  const char* p = digits;
+  while (std::isdigit(static_cast<unsigned char>(*p))) ++p;
+  const size_t count = static_cast<size_t>(p - digits);
+  if (count == 0 || count > 10 || (count > 1 && digits[0] == '0')) return false;
+  if (_stricmp(p, ".jpg") != 0) return false;
+  const long long value = std::strtoll(digits, nullptr, 10);
+  if (value > INT_MAX) return false;
+  *number = static_cast<long>(value);
+  return true;
+}
+
+enum class FrameRead { kRead, kMissing, kTooLarge, kShortRead, kUnreadable };
+
+// Reads a whole frame file. The file is opened sharing only reading, which fails
+// while the filter still holds it open for writing: a frame is never taken
+// half-written.
+FrameRead ReadFrameFile(const char* path, unsigned char* buffer, size_t capacity,
+                        DWORD* size, long long* fileSize) {
+  *size = 0;
+  *fileSize = 0;
+  const ULONGLONG deadline = GetTickCount64() + kBusyFileWaitMs;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (;;) {
+    h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h != INVALID_HANDLE_VALUE) break;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return FrameRead::kMissing;
+    if (error != ERROR_SHARING_VIOLATION || GetTickCount64() >= deadline) {
+      DebugLine("Unable to open %s (error %lu)", path, error);
+      return FrameRead::kUnreadable;
+    }
+    Sleep(10);
+  }
+  orba::ScopedHandle file(h);
+  LARGE_INTEGER length = {};
+  if (!GetFileSizeEx(file.Get(), &length)) return FrameRead::kUnreadable;
+  *fileSize = length.QuadPart;
+  if (length.QuadPart > static_cast<long long>(capacity)) return FrameRead::kTooLarge;
+
+  const DWORD wanted = static_cast<DWORD>(length.QuadPart);
+  DWORD total = 0;
+  while (total < wanted) {
+    DWORD got = 0;
+    if (!ReadFile(file.Get(), buffer + total, wanted - total, &got, nullptr) || got == 0) break;
+    total += got;
+  }
+  *size = total;
+  return total == wanted ? FrameRead::kRead : FrameRead::kShortRead;
+}
+
+// The largest decoder scaling factor at which a width x height picture fits
+// into the video frame; false when even the smallest is too large.
+bool FitScaling(int width, int height, tjscalingfactor* chosen) {
+  int count = 0;
+  const tjscalingfactor* factors = tjGetScalingFactors(&count);
+  if (!factors) return false;
+  bool found = false;
+  for (int i = 0; i < count; ++i) {
+    const tjscalingfactor& f = factors[i];
+    if (TJSCALED(width, f) > kVideoWidth || TJSCALED(height, f) > kVideoHeight) continue;
+    // Compare f with the best so far as fractions: num/denom.
+    if (!found || static_cast<long long>(f.num) * chosen->denom >
+                      static_cast<long long>(chosen->num) * f.denom) {
+      *chosen = f;
+      found = true;
+    }
+  }
+  return found;
+}
+
+bool IsAviPath(const char* path) {
+  const size_t n = std::strlen(path);
+  return n >= 4 && _stricmp(path + n - 4, ".avi") == 0;
+}
+
+// path without a trailing ".avi".
+bool StemOf(const char* path, char* stem, size_t cap) {
+  if (!orba::CopyBounded(stem, cap, path)) return false;
+  if (IsAviPath(stem)) stem[std::strlen(stem) - 4] = '\0';
+  return true;
+}
+
+// Whether path lies inside folder.
+bool IsInside(const char* path, const char* folder) {
+  const size_t n = std::strlen(folder);
+  return n > 0 && _strnicmp(path, folder, n) == 0 && (path[n] == '\\' || path[n] == '/');
+}
+
+void WaitUntilSettled(ULONGLONG startTick) {
+  const ULONGLONG elapsed = GetTickCount64() - startTick;
+  if (elapsed < kSettleMs) Sleep(static_cast<DWORD>(kSettleMs - elapsed));
+}
+
+// Keeps frame files (and a video that could not be moved) where the next
+// recording will not delete them: the folder goes next to the final video.
+void KeepFolder(const char* folder, const char* finalPath) {
+  char stem[kVideoPathBytes];
+  char kept[kVideoPathBytes];
+  if (StemOf(finalPath, stem, sizeof stem) &&
+      orba::FormatBounded(kept, sizeof kept, "%s_frames", stem) &&
+      MoveToFreeName(folder, kept, "", kept, sizeof kept)) {
+    DebugLine("Unconverted frame files kept in %s", kept);
+    return;
+  }
+  DebugLine("Unable to move %s away (error %lu); its files are left there", folder,
+            GetLastError());
+}
+
+}  // namespace
+
+FrameDecode DecodeFrameToBitmap(void* decompressor, const unsigned char* jpeg, size_t size,
+                                unsigned char* bitmap) {
+  tjhandle tj = static_cast<tjhandle>(decompressor);
+  if (!tj || !jpeg || !bitmap || size == 0 || size > ULONG_MAX) return FrameDecode::kFailed;
+  const unsigned long jpegSize = static_cast<unsigned long>(size);
+
+  int width = 0, height = 0, subsampling = 0, colorspace = 0;
+  if (tjDecompressHeader3(tj, jpeg, jpegSize, &width, &height, &subsampling, &colorspace) != 0) {
+    DebugLine("JPEG header not readable: %s", tjGetErrorStr2(tj));
+    return FrameDecode::kFailed;
+  }
+
+  unsigned char* target = bitmap;
+  int targetWidth = kVideoWidth;
+  int targetHeight = kVideoHeight;
+  if (width != kVideoWidth || height != kVideoHeight) {
+    tjscalingfactor factor = {1, 1};
+    if (!FitScaling(width, height, &factor)) {
+      DebugLine("A %d x %d frame cannot be scaled into %d x %d", width, height, kVideoWidth,
+                kVideoHeight);
+      return FrameDecode::kFailed;
+    }
+    targetWidth = TJSCALED(width, factor);
+    targetHeight = TJSCALED(height, factor);
+    // Centred; the rows are bottom-up, so the picture's top row lies
+    // (720 - top) rows above the bitmap's first row.
+    const int left = (kVideoWidth - targetWidth) / 2;
+    const int top = (kVideoHeight - targetHeight) / 2;
+    const int firstRow = kVideoHeight - top - targetHeight;
+    std::memset(bitmap, 0, kVideoFrameBytes);
+    target = bitmap + static_cast<size_t>(firstRow) * kVideoPitch + static_cast<size_t>(left) * 3;
+    DebugLine("A %d x %d frame is scaled by %d/%d to %d x %d", width, height, factor.num,
+              factor.denom, targetWidth, targetHeight);
+  }
+
+  if (tjDecompress2(tj, jpeg, jpegSize, target, targetWidth, kVideoPitch, targetHeight, TJPF_BGR,
+                    kTjFlags) == 0) {
+    return FrameDecode::kDecoded;
+  }
+  // A warning leaves a complete picture (damaged parts are filled in by the
+  // decoder); an error may stop anywhere.
+  if (tjGetErrorCode(tj) == TJERR_WARNING) {
+    DebugLine("JPEG decoded with a warning: %s", tjGetErrorStr2(tj));
+    return FrameDecode::kDecodedWithWarning;
+  }
+  DebugLine("JPEG not decodable: %s", tjGetErrorStr2(tj));
+  return FrameDecode::kFailed;
+}
+
+long HighestFrameNumber(const char* folder) {
+  char pattern[kVideoPathBytes + 16];
+  if (!folder || !orba::FormatBounded(pattern, sizeof pattern, "%s\\frame_*.jpg", folder)) {
+    return -1;
+  }
+  WIN32_FIND_DATAA found = {};
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return -1;
+  long highest = -1;
+  do {
+    long number = 0;
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        ParseFrameFileName(found.cFileName, &number) && number > highest) {
+      highest = number;
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return highest;
+}
+
+bool DeleteFolderTree(const char* folder) {
+  // Never a drive or an empty path: the shell would delete whatever it names.
+  if (!folder) return false;
+  const size_t n = std::strlen(folder);
+  if (n < 4 || folder[n - 1] == '\\' || folder[n - 1] == ':') return false;
+  char list[kVideoPathBytes + 2];
+  if (n + 2 > sizeof list) return false;
+  std::memcpy(list, folder, n);
+  list[n] = '\0';
+  list[n + 1] = '\0';
+  SHFILEOPSTRUCTA op = {};
+  op.wFunc = FO_DELETE;
+  op.pFrom = list;
+  op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
+  return SHFileOperationA(&op) == 0 && !op.fAnyOperationsAborted;
+}
+
+bool MoveToFreeName(const char* source, const char* stem, const char* extension, char* chosen,
+                    size_t chosenCap) {
+  char target[kVideoPathBytes];
+  // stem may be chosen itself: keep a copy.
+  char base[kVideoPathBytes];
+  if (!orba::CopyBounded(base, sizeof base, stem)) return false;
+  for (int k = 1; k <= kMaxNameSuffix; ++k) {
+    const bool ok = k == 1 ? orba::FormatBounded(target, sizeof target, "%s%s", base, extension)
+                           : orba::FormatBounded(target, sizeof target, "%s_%d%s", base, k,
+                                                 extension);
+    if (!ok) return false;
+    if (PathExists(target)) continue;
+    if (MoveFileExA(source, target, 0)) return orba::CopyBounded(chosen, chosenCap, target);
+    const DWORD error = GetLastError();
+    // Taken in the meantime: try the next name; anything else is final.
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return false;
+  }
+  SetLastError(ERROR_ALREADY_EXISTS);
+  return false;
+}
+
+DWORD WINAPI ConvertFramesToAvi(LPVOID parameter) {
+  DebugLine("ConvertFramesToAvi entry!");
+  if (!parameter) {
+    DebugLine("lpParameter NULL!");
+    return 1;
+  }
+  ConvertParams* params = static_cast<ConvertParams*>(parameter);
+  const char* folder = params->frameFolder;
+  const char* finalPath = params->finalPath;
+  if (!folder || !finalPath || folder[0] == '\0' || finalPath[0] == '\0') {
+    DebugLine("ConvertFramesToAvi: no frame folder or no video path");
+    return 1;
+  }
+  const ULONGLONG startTick = GetTickCount64();
+  // The AVI file interface is COM: this thread keeps its own apartment, so that
+  // the viewer's teardown of its apartment cannot pull it away.
+  ComApartment apartment;
+
+  AviWriter* writer = params->writer;
+  unsigned char* jpeg = params->fileBuffer;
+  unsigned char* bitmap = params->pictureBuffer;
+  // Set once frames can no longer become video: the rest of the files are kept.
+  bool keepFrames = false;
+  if (!writer) {
+    DebugLine("No AVI writer: the frame files are kept");
+    keepFrames = true;
+  } else if (!params->decompressor || !jpeg || !bitmap) {
+    DebugLine("No JPEG decompressor or frame buffers: the frame files are kept");
+    keepFrames = true;
+  }
+
+  long highest = HighestFrameNumber(folder);
+  long appended = 0;
+  long skipped = 0;
+  for (long n = 0; !keepFrames; ++n) {
+    DebugLine("F\xF6re Bmp creation");
+    char path[kVideoPathBytes + 32];
+    if (!orba::FormatBounded(path, sizeof path, "%s\\frame_%ld.jpg", folder, n)) break;
+    DebugLine("%s", path);
+
+    DWORD size = 0;
+    long long fileSize = 0;
+    const FrameRead read = ReadFrameFile(path, jpeg, kFrameBufferBytes, &size, &fileSize);
+    if (read == FrameRead::kMissing) {
+      if (n > highest) {
+        // Past the last file seen: look again once a sample in flight has landed.
+        WaitUntilSettled(startTick);
+        const long now = HighestFrameNumber(folder);
+        if (now > highest) highest = now;
+        if (n > highest) {
+          DebugLine("file = NULL!");
+          break;
+        }
+        if (PathExists(path)) {
+          --n;  // it has just landed: read it now
+          continue;
+        }
+      }
+      DebugLine("file = NULL!");
+      DebugLine("Frame %ld is missing; going on with frame %ld", n, n + 1);
+      ++skipped;
+      continue;
+    }
+    if (read == FrameRead::kTooLarge) {
+      DebugLine("Frame file %s has %lld bytes, more than the %lu-byte buffer: skipped", path,
+                fileSize, static_cast<unsigned long>(kFrameBufferBytes));
+      DeleteFileA(path);
+      ++skipped;
+      continue;
+    }
+    if (read == FrameRead::kShortRead || read == FrameRead::kUnreadable) {
+      if (read == FrameRead::kShortRead) DebugLine("result != lSize !");
+      DebugLine("Frame file %s could not be read: skipped", path);
+      ++skipped;
+      continue;
+    }
+
+    DWORD t0 = GetTickCount();
+    const FrameDecode decoded = DecodeFrameToBitmap(params->decompressor, jpeg, size, bitmap);
+    DebugLine("Decode time JPEG: %d ms", static_cast<int>(GetTickCount() - t0));
+    if (decoded == FrameDecode::kFailed) {
+      DebugLine("Frame file %s could not be decoded: skipped", path);
+      DeleteFileA(path);
+      ++skipped;
+      continue;
+    }
+
+    t0 = GetTickCount();
+    const HRESULT res = writer->AppendNewFrame(kVideoWidth, kVideoHeight, bitmap, kVideoBitsPerPixel);
+    DebugLine("Decode time AppendNewFrame: %d ms  res = %d", static_cast<int>(GetTickCount() - t0),
+              static_cast<int>(res));
+    if (res != 0) {
+      DebugLine("AppendNewFrame failed! error: %d", static_cast<int>(res));
+      DebugLine("%s", writer->GetLastErrorMessage());
+      // This frame and the ones after it stay on disk.
+      keepFrames = true;
+      break;
+    }
+    ++appended;
+    DeleteFileA(path);
+    Sleep(0);
+  }
+  DebugLine("%ld frames converted, %ld skipped", appended, skipped);
+
+  bool videoLeftInFolder = false;
+  if (writer) {
+    char aviPath[AviWriter::kFileNameBytes];
+    orba::CopyBounded(aviPath, sizeof aviPath, writer->GetFileName());
+    delete writer;  // closes the AVI file
+    params->writer = nullptr;
+    if (appended == 0) {
+      // A file without frames is no video.
+      if (aviPath[0] != '\0' && PathExists(aviPath)) DeleteFileA(aviPath);
+      DebugLine("No frame was converted: no video");
+    } else {
+      char stem[kVideoPathBytes];
+      char saved[kVideoPathBytes];
+      if (StemOf(finalPath, stem, sizeof stem) &&
+          MoveToFreeName(aviPath, stem, IsAviPath(finalPath) ? ".avi" : "", saved,
+                         sizeof saved)) {
+        DebugLine("Video saved as %s", saved);
+      } else {
+        DebugLine("Unable to move %s to %s (error %lu)", aviPath, finalPath, GetLastError());
+        videoLeftInFolder = PathExists(aviPath) && IsInside(aviPath, folder);
+      }
+    }
+    DebugLine("Stopped saving video! :)");
+  }
+
+  WaitUntilSettled(startTick);
+  if ((keepFrames && HighestFrameNumber(folder) >= 0) || videoLeftInFolder) {
+    KeepFolder(folder, finalPath);
+  } else if (PathExists(folder)) {
+    DeleteFolderTree(folder);
+  }
+  DebugLine("ConvertFramesToAvi Exit!");
+  return 0;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The conversion of a finished recording: the frame files that the filter wrote
+// into the temporary folder are decoded and appended to the AVI file, which then
+// goes next to the pictures. Runs on a thread of its own.
+#include <windows.h>
+
+#include <cstddef>
+
+// Recordings are 1280 x 720, 24-bit, bottom-up BGR.
+constexpr int kVideoWidth = 1280;
+constexpr int kVideoHeight = 720;
+constexpr int kVideoBitsPerPixel = 24;
+constexpr int kVideoPitch = kVideoWidth * 3;
+constexpr size_t kVideoFrameBytes = static_cast<size_t>(kVideoPitch) * kVideoHeight;
+
+// Thread procedure; the parameter is a ConvertParams block (ViewerState.h) whose
+// buffers are kFrameBufferBytes each. Exit code 0 when the recording was
+// handled, 1 for a null or incomplete block.
+//
+// Frame files are taken in number order; a missing number is skipped while
+// higher-numbered files exist. A file that is too large for the JPEG buffer or
+// does not decode is logged, deleted and left out. Each appended frame's file is
+// deleted. When frames cannot become video (no writer, no decoder, or the writer
+// failed) the remaining frame files are kept: the folder is moved next to the
+// pictures as "<video name>_frames". A finished video whose name is taken goes
+// to the next free name ("_2", "_3", ...).
+DWORD WINAPI ConvertFramesToAvi(LPVOID parameter);
+
+enum class FrameDecode {
+  kDecoded,
+  kDecodedWithWarning,  // the decoder completed the picture but reported damage
+  kFailed,              // nothing usable; the bitmap must not be used
+};
+
+// Decodes one JPEG into a 1280 x 720 bottom-up BGR bitmap with an explicit
+// pitch. A picture of another size is scaled by the decoder to the largest size
+// that fits, centred, with black around it.
+FrameDecode DecodeFrameToBitmap(void* decompressor, const unsigned char* jpeg, size_t size,
+                                unsigned char* bitmap);
+
+// The highest n of the files "frame_<n>.jpg" in a folder, or -1 when there is none.
+long HighestFrameNumber(const char* folder);
+
+// Deletes a folder and everything in it through the shell: silently, without
+// confirmation and without the recycle bin. False when nothing was deleted.
+bool DeleteFolderTree(const char* folder);
+
+// Moves a file or folder to stem + extension, or, when that name is taken, to
+// the first free stem + "_<k>" + extension (k = 2, 3, ...). The name used goes to
+// chosen. False when the move could not be made.
+bool MoveToFreeName(const char* source, const char* stem, const char* extension, char* chosen,
+                    size_t chosenCap);

@@ -1,0 +1,44 @@
+#pragma once
+// Starting and stopping recordings from the viewer's keys, and the viewer's side
+// of the conversion thread's life. Everything here runs on the viewer's main
+// thread and works on g_viewer.
+#include <windows.h>
+
+// The program's WAVE resources.
+constexpr int kSoundRecordingStarts = 101;
+constexpr int kSoundRecordingStops = 102;
+
+// The recording key (Ctrl+Win+O): starts a recording, or stops the running one
+// and starts its conversion. Ignored while the previous conversion still runs.
+// A recording is refused (sound 102) when the JPEG decompressor or the frame
+// buffers are missing, or when the recording's paths do not fit.
+void HandleRecordingKey();
+
+// The end key (Ctrl+Win+E): stops a running recording first (as the recording
+// key), then posts the quit message unless a conversion still runs, in which
+// case it plays sound 102 and the program goes on.
+void HandleEndKey();
+
+// True while the conversion thread of the last recording runs.
+bool ConversionRunning();
+
+// Start of a pass: the handle of a finished conversion is closed and cleared; a
+// running one is kept, so that its buffers stay and no new recording starts
+// before it has ended.
+void ForgetFinishedConversion();
+
+// End of a pass (quit or restart): a recording still running is stopped and its
+// conversion started, so that what was recorded becomes a video. The new filter
+// of a restart would not be in step with it anyway.
+void StopRecordingAtEndOfPass();
+
+// Program end: waits for a running conversion, so that its video is completed
+// and moved rather than cut off by the end of the process.
+void WaitForConversionAtProgramEnd();
+
+// Stops any sound and plays a WAVE resource of the program, asynchronously.
+void PlayRecordingSound(int resourceId);
+// Replaces the sound output (tests); returns the previous one. Null restores
+// the program's own.
+using RecordingSoundPlayer = void (*)(int resourceId);
+RecordingSoundPlayer SetRecordingSoundPlayer(RecordingSoundPlayer player);
