@@ -12,10 +12,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Tests run on this target under Debian's wine64 loader, which is not on the PATH.
+# Tests run on this target under Debian's wine64 loader, through a wrapper that
+# insists on an explicit Wine prefix and display.
 if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
-  find_program(ORBA_WINE64 wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
-  if(ORBA_WINE64)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${ORBA_WINE64})
-  endif()
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-emulator.sh)
 endif()

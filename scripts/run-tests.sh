@@ -19,6 +19,15 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=;mshtml="
 orba_wineserver_started=1
 # Warm up the prefix's services so that the first test does not pay for them.
 "$WINE64" cmd /c exit >/dev/null 2>&1 || true
+# Start Wine's desktop process now, away from ctest's pipes, and keep it alive:
+# started by a test it would hold that test's output pipe open for about a
+# second after the test ends, and ctest would wait for it every time.
+if [ -f "$build/bin/wine_desktop_keeper.exe" ]; then
+  ready="$build/desktop-ready"
+  rm -f "$ready"
+  "$WINE64" "$build/bin/wine_desktop_keeper.exe" "Z:${ready//\//\\}" </dev/null >/dev/null 2>&1 &
+  for _ in $(seq 100); do [ -f "$ready" ] && break; sleep 0.1; done
+fi
 
 set +e
 ctest --test-dir "$build" --output-on-failure --timeout 300 "$@" 2>&1 | tee "$build/ctest.log"
