@@ -1,0 +1,45 @@
+#include "Settings.h"
+
+#include <cstdint>
+
+#include "orba/Scoped.h"
+
+const char kSettingsKey[] = "Software\\Opticorva\\ORBA";
+const char kSkipFramesValue[] = "SKIPFRAMES";
+
+LONG CreateSettingsKey() {
+  orba::ScopedHKEY key;
+  return RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                         KEY_ALL_ACCESS, nullptr, key.Put(), nullptr);
+}
+
+LONG ReadSettingFlag(const char* name, bool* flag) {
+  orba::ScopedHKEY key;
+  LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.Put());
+  if (rc != ERROR_SUCCESS) return rc;
+
+  DWORD type = 0;
+  DWORD size = 0;
+  rc = RegQueryValueExA(key.Get(), name, nullptr, &type, nullptr, &size);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (type != REG_DWORD) return ERROR_INVALID_DATATYPE;
+  if (size != sizeof(uint32_t)) return ERROR_INVALID_DATA;
+
+  // The read is bounded by the variable, whatever happened to the value meanwhile.
+  uint32_t value = 0;
+  size = sizeof value;
+  rc = RegQueryValueExA(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (type != REG_DWORD || size != sizeof value) return ERROR_INVALID_DATA;
+  if (flag) *flag = value != 0;
+  return ERROR_SUCCESS;
+}
+
+LONG WriteSettingFlag(const char* name, bool flag) {
+  orba::ScopedHKEY key;
+  const LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, key.Put());
+  if (rc != ERROR_SUCCESS) return rc;
+  const uint32_t value = flag ? 1 : 0;
+  return RegSetValueExA(key.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                        sizeof value);
+}

@@ -1,0 +1,60 @@
+#include "SingleInstance.h"
+
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include <cstring>
+
+#include "ViewerState.h"
+#include "orba/Scoped.h"
+
+bool ProgramNameFromCommandLine(const char* commandLine, char* name, size_t cap) {
+  if (!name || cap == 0) return false;
+  name[0] = '\0';
+  if (!commandLine) return false;
+  const char* start = std::strrchr(commandLine, '\\');
+  if (start) {
+    ++start;
+  } else {
+    start = commandLine;
+    // A quoted name without a folder: the opening quote is no part of it.
+    if (*start == '"') ++start;
+  }
+  size_t len = std::strlen(start);
+  while (len > 0 && start[len - 1] == ' ') --len;
+  if (len > 0 && start[len - 1] == '"') --len;
+  while (len > 0 && start[len - 1] == ' ') --len;
+  if (len == 0 || len >= cap) return false;
+  std::memcpy(name, start, len);
+  name[len] = '\0';
+  return true;
+}
+
+int CountProcessesNamed(const char* name) {
+  orba::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return 0;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL ok = Process32First(snapshot.Get(), &entry); ok;
+       ok = Process32Next(snapshot.Get(), &entry)) {
+    if (std::strcmp(entry.szExeFile, name) == 0) ++count;
+  }
+  return count;
+}
+
+bool BringViewerToFront() {
+  const HWND window = FindWindowA(kViewerClassName, nullptr);
+  if (!window) return false;
+  SetForegroundWindow(window);
+  return true;
+}
+
+bool AnotherViewerIsRunning(const char* commandLine) {
+  char name[MAX_PATH];
+  if (!ProgramNameFromCommandLine(commandLine, name, sizeof name)) return false;
+  if (CountProcessesNamed(name) <= 1) return false;
+  BringViewerToFront();
+  return true;
+}

@@ -1,0 +1,306 @@
+#include "Startup.h"
+
+#include <turbojpeg.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "Camera.h"
+#include "CameraCommands.h"
+#include "CaptureGraph.h"
+#include "Environment.h"
+#include "ErrorBox.h"
+#include "HotKeys.h"
+#include "Layout.h"
+#include "Settings.h"
+#include "SingleInstance.h"
+#include "TRV_CCTV.h"
+#include "ViewerState.h"
+#include "ViewerWindow.h"
+#include "ZoomTextPlacement.h"
+#include "orba/Log.h"
+#include "orba/ZoomTextCctv.h"
+
+namespace {
+
+constexpr int kIconResource = 100;
+constexpr DWORD kViewerStyle = 0x90000020;  // popup, visible
+// No redraw, show, no owner z-order, no changing message, deferred erase.
+constexpr UINT kShrinkFlags = 0x2648;
+
+template <class T>
+void ReleaseAndClear(T*& p) {
+  if (p) {
+    p->Release();
+    p = nullptr;
+  }
+}
+
+void LogKavreloStatus(int status) {
+  switch (status) {
+    case KAVRELO_IS_NOT_RUNNING:
+      DebugLine("KAVRELO_IS_NOT_RUNNING");
+      break;
+    case KAVRELO_API_NOT_SUPPORTED:
+      DebugLine("KAVRELO_API_NOT_SUPPORTED");
+      break;
+    case KAVRELO_IS_RUNNING:
+    case KAVRELO_NEW_API_IS_RUNNING:
+      DebugLine("KAVRELO_IS_RUNNING");
+      break;
+    default:
+      break;
+  }
+}
+
+void ShrinkViewerToOnePixel() {
+  SetWindowPos(g_viewer.hwndViewer, HWND_TOP, 0, 0, 1, 1, kShrinkFlags);
+  UpdateWindow(g_viewer.hwndViewer);
+}
+
+void RunGraphAndSettle() {
+  if (g_viewer.pMediaControl) g_viewer.pMediaControl->Run();
+  Sleep(200);
+}
+
+// Steps 1 to 20 of a start-up pass; the fatal errors end the process here.
+void StartupPass(bool firstPass) {
+  ZoomTextInfo info = {sizeof(ZoomTextInfo), 0, 0};
+  GetZoomTextVersion(&info);
+
+  g_viewer.usingZTRenderer = 0;
+  g_viewer.ztAreaShown = 0;
+
+  AllocateFrameBuffers();
+  CreateDecompressor();
+
+  // The handle of an earlier conversion is forgotten; closing it does not stop the thread.
+  if (g_viewer.hConvertThread) CloseHandle(g_viewer.hConvertThread);
+  g_viewer.hConvertThread = nullptr;
+
+  SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+
+  if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+    ErrorBox("Error #26 CoInitialize Failed!\r\n");
+    FatalExit();
+  }
+
+  ReleaseAndClear(g_viewer.pSrcFilter);
+  FindCamera(&g_viewer.pSrcFilter);
+  if (!g_viewer.pSrcFilter) {
+    ErrorBox("Error #25A Sorry no or wrong camera Program ends\n");
+    FatalExit();
+  }
+  OpenCameraControl();
+  if (!g_viewer.pCameraControl) {
+    ErrorBox("Error #25B Sorry could not find camera control interface. Program ends.\n");
+    FatalExit();
+  }
+
+  CreateSettingsKey();
+  SendCameraStartupSequence();
+
+  g_viewer.zoomTextMagnifying = (info.magnifying & 0xFF) != 0 ? 1 : 0;
+
+  WNDCLASSA wc = {};
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = ViewerWndProc;
+  wc.hInstance = g_viewer.hInstance;
+  wc.hIcon = LoadIconA(g_viewer.hInstance, MAKEINTRESOURCEA(kIconResource));
+  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+  wc.lpszClassName = kViewerClassName;
+  if (!RegisterClassA(&wc)) {
+    ErrorBox("Error #27 RegisterClass Failed! Error=0x%x\r\n",
+             static_cast<unsigned>(GetLastError()));
+    CoUninitialize();
+    FatalExit();
+  }
+
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  g_viewer.hwndViewer = CreateWindowExA(0, kViewerClassName, kViewerTitle, kViewerStyle, 0, 0,
+                                        width, height, nullptr, nullptr, g_viewer.hInstance,
+                                        nullptr);
+  if (!g_viewer.hwndViewer) {
+    char text[128];
+    std::snprintf(text, sizeof text, "Error # CreateWindowEx Failed! Error=0x%x\r\n",
+                  static_cast<unsigned>(GetLastError()));
+    MessageBoxA(nullptr, text, nullptr, MB_OK);
+    FatalExit();
+  }
+
+  g_viewer.displayDriverType = DetectDisplayDriverModel();
+  switch (g_viewer.displayDriverType) {
+    case kDriverXDDM:
+      DebugLine("Display Driver is XDDM");
+      break;
+    case kDriverWDDM:
+      DebugLine("Display Driver is WDDM");
+      break;
+    default:
+      DebugLine("Error detecting Display Driver type!");
+      break;
+  }
+
+  g_viewer.kavreloStatus = CCTV_Init(g_viewer.hwndViewer, kCctvNotifyMessage);
+  LogKavreloStatus(g_viewer.kavreloStatus);
+  SwitchesAfterCctvInit();
+
+  RegisterViewerHotKeys();
+  SetTimer(g_viewer.hwndViewer, kReleaseTimerId, 0x7FFFFFFF, nullptr);
+
+  if (FAILED(CaptureVideo())) {
+    ErrorBox("Error #28 Failed to capture video! \n");
+    TeardownGraph();
+    // The destroy handler posts the quit message; the loop then ends the program.
+    DestroyWindow(g_viewer.hwndViewer);
+  } else {
+    ShowWindow(g_viewer.hwndViewer, g_viewer.showCommand);
+    if (firstPass && g_viewer.usingZTRenderer) {
+      DebugLine("usingZTRenderer restart == false");
+      ShrinkViewerToOnePixel();
+    } else if (firstPass) {
+      RunGraphAndSettle();
+    } else if (g_viewer.usingZTRenderer) {
+      DebugLine("usingZTRenderer restart == true");
+      ShrinkViewerToOnePixel();
+      ZTSetViewForMode(g_viewer.viewMode);
+    } else {
+      ShowViewerInLayout(g_viewer.viewMode);
+      RunGraphAndSettle();
+    }
+  }
+
+  g_viewer.zoomTextStateChangeMsg = RegisterWindowMessageA("ZoomTextStateChangeMsg");
+  g_viewer.restartRequested = 0;
+}
+
+// The polling loop; the quit message's wParam, or nothing when a restart was asked for.
+WPARAM MainLoop() {
+  MSG msg = {};
+  for (;;) {
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      Sleep(100);
+      continue;
+    }
+    if (msg.message == WM_QUIT) {
+      DebugLine("WM_QUIT MESSAGE!!!");
+      return msg.wParam;
+    }
+    if (g_viewer.zoomTextStateChangeMsg != 0 && msg.message == g_viewer.zoomTextStateChangeMsg) {
+      DebugLine("ZoomText State Change! Restarting!");
+      g_viewer.zoomTextStateChangeMsg = 0;
+      g_viewer.restartRequested = 1;
+      return 0;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+// COM references the teardown leaves behind go before COM is uninitialised:
+// released later, they would call into servers COM has already unloaded.
+void ReleaseRemainingComReferences() {
+  ReleaseAndClear(g_viewer.pMediaControl);
+  ReleaseAndClear(g_viewer.pMediaEvent);
+  ReleaseAndClear(g_viewer.pVideoWindow);
+  ReleaseAndClear(g_viewer.pCameraControl);
+  ReleaseAndClear(g_viewer.pNullRenderer);
+  ReleaseAndClear(g_viewer.pSmartTee);
+  ReleaseAndClear(g_viewer.pOrbaProc);
+  ReleaseAndClear(g_viewer.pWindowlessControl);
+  g_viewer.pPaintControl = nullptr;
+  ReleaseAndClear(g_viewer.pMixRenderer);
+  g_viewer.pZTCCTV2Only = nullptr;  // shares g_pZTCCTV2's reference
+  ReleaseAndClear(g_viewer.g_pZTCCTV2);
+  ReleaseAndClear(g_viewer.ZT_RenderFilter);
+  ReleaseAndClear(g_viewer.pCaptureBuilder);
+  ReleaseAndClear(g_viewer.pGraph);
+  ReleaseAndClear(g_viewer.pSrcFilter);
+}
+
+void EndOfPass(bool restart) {
+  CameraEndCommand();
+  WriteSettingFlag(kSkipFramesValue, g_viewer.skipFrames != 0);
+  if (g_viewer.usingZTRenderer) ZTSetViewHide();
+  Sleep(200);
+  Sleep(50);
+  TeardownGraph();
+  Sleep(100);
+  if (g_viewer.usingZTRenderer) {
+    ReleaseAndClear(g_viewer.g_pZTCCTV2);
+    g_viewer.pZTCCTV2Only = nullptr;  // shares g_pZTCCTV2's reference
+    ReleaseAndClear(g_viewer.ZT_RenderFilter);
+  }
+  // Only a window that still exists sends the destroy message that must be skipped.
+  if (restart && IsWindow(g_viewer.hwndViewer)) g_viewer.ignoreDestroyOnce = 1;
+  DestroyWindow(g_viewer.hwndViewer);
+  g_viewer.hwndViewer = nullptr;
+  UnregisterClassA(kViewerClassName, g_viewer.hInstance);
+  ReleaseRemainingComReferences();
+  CoUninitialize();
+}
+
+}  // namespace
+
+void AllocateFrameBuffers() {
+  if (!g_viewer.tempBufferRGB) {
+    g_viewer.tempBufferRGB = static_cast<unsigned char*>(std::malloc(kFrameBufferBytes));
+  }
+  if (!g_viewer.tempBufferJPEG) {
+    g_viewer.tempBufferJPEG = static_cast<unsigned char*>(std::malloc(kFrameBufferBytes));
+  }
+  if (!g_viewer.tempBufferRGB) DebugLine("tempBufferRGB == NULL!");
+  if (!g_viewer.tempBufferJPEG) DebugLine("tempBufferJPEG == NULL!");
+}
+
+void FreeFrameBuffers() {
+  std::free(g_viewer.tempBufferJPEG);
+  g_viewer.tempBufferJPEG = nullptr;
+  std::free(g_viewer.tempBufferRGB);
+  g_viewer.tempBufferRGB = nullptr;
+}
+
+void CreateDecompressor() {
+  DestroyDecompressor();
+  g_viewer.decomp = tjInitDecompress();
+  if (!g_viewer.decomp) DebugLine("decomp == NULL!");
+}
+
+void DestroyDecompressor() {
+  if (g_viewer.decomp) {
+    tjDestroy(g_viewer.decomp);
+    g_viewer.decomp = nullptr;
+  }
+}
+
+void FatalExit() { ExitProcess(1); }
+
+int RunViewer(HINSTANCE instance, const char* commandLine, int showCommand) {
+  g_viewer.hInstance = instance;
+  g_viewer.showCommand = showCommand;
+  if (AnotherViewerIsRunning(commandLine)) return 1;
+
+  ReadOsVersion();
+  SetCameraFriendlyName(kCameraDisplayName);
+  g_viewer.tempBufferRGB = nullptr;
+  g_viewer.tempBufferJPEG = nullptr;
+
+  bool firstPass = true;
+  WPARAM exitCode = 0;
+  for (;;) {
+    StartupPass(firstPass);
+    exitCode = MainLoop();
+    const bool restart = g_viewer.restartRequested != 0;
+    EndOfPass(restart);
+    if (!restart) break;
+    DebugLine("Restarting");
+    firstPass = false;
+  }
+
+  CCTV_Close();
+  RestoreSwitchesAtProgramEnd();
+  return static_cast<int>(exitCode);
+}
