@@ -63,7 +63,7 @@ void ORBAProc::RecordingPass(const BYTE* data, long length) {
     FilterLog("No record folder: frame %ld not stored", frame);
     return;
   }
-  char path[kPathBytes + 32];
+  char path[kPathBytes];
   if (!orba::FormatBounded(path, sizeof path, "%s\\frame_%ld.jpg", folder, frame)) {
     FilterLog("Frame path too long: frame %ld not stored", frame);
     return;

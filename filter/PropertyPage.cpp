@@ -18,6 +18,19 @@ UINT FieldValue(double value) {
   return static_cast<UINT>(static_cast<int>(scaled));
 }
 
+// The number in a factor field; false when the field holds none. A minus sign
+// does not make an unsigned number, whatever the system's conversion says.
+bool ReadFactorField(HWND hwnd, int id, UINT* value) {
+  char text[32] = {};
+  GetDlgItemTextA(hwnd, id, text, sizeof text);
+  for (const char* p = text; *p; ++p) {
+    if (*p == '-') return false;
+  }
+  BOOL translated = FALSE;
+  *value = GetDlgItemInt(hwnd, id, &translated, FALSE);
+  return translated != FALSE;
+}
+
 }  // namespace
 
 CUnknown* CALLBACK ORBAProcProperties::CreateInstance(LPUNKNOWN pUnk, HRESULT* phr) {
@@ -101,11 +114,9 @@ void ORBAProcProperties::LoadControls(HWND hwnd) {
 void ORBAProcProperties::SendArea(HWND hwnd, long mode) {
   if (!m_pProc) return;
   m_mode = mode;
-  BOOL translated = FALSE;
-  UINT value = GetDlgItemInt(hwnd, IDC_DX, &translated, FALSE);
-  if (translated) m_dx = value / 100.0;
-  value = GetDlgItemInt(hwnd, IDC_DY, &translated, FALSE);
-  if (translated) m_dy = value / 100.0;
+  UINT value = 0;
+  if (ReadFactorField(hwnd, IDC_DX, &value)) m_dx = value / 100.0;
+  if (ReadFactorField(hwnd, IDC_DY, &value)) m_dy = value / 100.0;
   // The status field then shows the filter's message.
   if (m_pProc->SetParams(m_mode, m_dx, m_dy) != S_OK) LoadControls(hwnd);
 }
