@@ -57,7 +57,7 @@ class ReceiveTest : public ::testing::Test {
 TEST_F(ReceiveTest, TimesFlagsAndDataReachTheOutputSample) {
   ConnectOutput();
   Run();
-  SampleSpec a;
+  SampleDesc a;
   a.data = "first frame bytes";
   a.start = 1000000;
   a.stop = 1333333;
@@ -68,14 +68,14 @@ TEST_F(ReceiveTest, TimesFlagsAndDataReachTheOutputSample) {
   a.discontinuity = true;
   ASSERT_EQ(S_OK, source_->Push(a));
 
-  SampleSpec b;
+  SampleDesc b;
   b.data = "second";
   b.hasStop = false;
   b.start = 2000000;
   b.preroll = true;
   ASSERT_EQ(S_OK, source_->Push(b));
 
-  SampleSpec c;
+  SampleDesc c;
   c.data = "third, no time at all";
   c.hasTime = false;
   ASSERT_EQ(S_OK, source_->Push(c));
@@ -117,7 +117,7 @@ TEST_F(ReceiveTest, TimesFlagsAndDataReachTheOutputSample) {
 TEST_F(ReceiveTest, FalseFromTransformSkipsDeliveryButKeepsTheStream) {
   ConnectOutput();
   Run();
-  SampleSpec s;
+  SampleDesc s;
   s.data = "kept";
   ASSERT_EQ(S_OK, source_->Push(s));
   ASSERT_EQ(S_OK, control_->SetTransformResult(S_FALSE));
@@ -141,7 +141,7 @@ TEST_F(ReceiveTest, TransformFailureIsReturnedUpstream) {
   ConnectOutput();
   Run();
   ASSERT_EQ(S_OK, control_->SetTransformResult(E_FAIL));
-  EXPECT_EQ(E_FAIL, source_->Push(SampleSpec()));
+  EXPECT_EQ(E_FAIL, source_->Push(SampleDesc()));
   EXPECT_TRUE(sink_->Samples().empty());
 }
 
@@ -149,7 +149,7 @@ TEST_F(ReceiveTest, InputRefusesSamplesWhileTheOutputIsUnconnected) {
   // Paused by hand: the graph would not run a chain without a renderer.
   ASSERT_EQ(S_OK, transform_->Pause());
   ASSERT_EQ(S_OK, sourceFilter_->Pause());
-  EXPECT_EQ(VFW_E_NOT_CONNECTED, source_->Push(SampleSpec()));
+  EXPECT_EQ(VFW_E_NOT_CONNECTED, source_->Push(SampleDesc()));
   LONG transforms = -1, starts = 0, stops = 0;
   ASSERT_EQ(S_OK, control_->GetCounts(&transforms, &starts, &stops));
   EXPECT_EQ(0, transforms);
@@ -161,7 +161,7 @@ TEST_F(ReceiveTest, StoppedFilterRefusesSamples) {
   ConnectOutput();
   // Only the source runs; the transform is still stopped.
   ASSERT_EQ(S_OK, sourceFilter_->Pause());
-  EXPECT_EQ(VFW_E_WRONG_STATE, source_->Push(SampleSpec()));
+  EXPECT_EQ(VFW_E_WRONG_STATE, source_->Push(SampleDesc()));
   sourceFilter_->Stop();
   EXPECT_TRUE(sink_->Samples().empty());
 }
@@ -170,7 +170,7 @@ TEST_F(ReceiveTest, DataLongerThanTheOutputBufferIsCappedAtItsSize) {
   ASSERT_EQ(S_OK, control_->SetBufferRequest(2, 16));
   ConnectOutput();
   Run();
-  SampleSpec s;
+  SampleDesc s;
   s.data = std::string(40, 'x');
   ASSERT_EQ(S_OK, source_->Push(s));
   const std::vector<ReceivedSample> got = sink_->Samples();

@@ -62,25 +62,25 @@ HRESULT CPushSourcePin::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPER
   return pAlloc->SetProperties(pProp, &actual);
 }
 
-HRESULT CPushSourcePin::Push(const SampleSpec& spec) {
+HRESULT CPushSourcePin::Push(const SampleDesc& desc) {
   IMediaSample* sample = nullptr;
   HRESULT hr = GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
   if (FAILED(hr)) return hr;
   BYTE* data = nullptr;
   sample->GetPointer(&data);
-  std::memcpy(data, spec.data.data(), spec.data.size());
-  sample->SetActualDataLength(static_cast<long>(spec.data.size()));
-  REFERENCE_TIME start = spec.start;
-  REFERENCE_TIME stop = spec.stop;
-  if (spec.hasTime) sample->SetTime(&start, spec.hasStop ? &stop : nullptr);
-  if (spec.hasMediaTime) {
-    LONGLONG ms = spec.mediaStart;
-    LONGLONG me = spec.mediaStop;
+  std::memcpy(data, desc.data.data(), desc.data.size());
+  sample->SetActualDataLength(static_cast<long>(desc.data.size()));
+  REFERENCE_TIME start = desc.start;
+  REFERENCE_TIME stop = desc.stop;
+  if (desc.hasTime) sample->SetTime(&start, desc.hasStop ? &stop : nullptr);
+  if (desc.hasMediaTime) {
+    LONGLONG ms = desc.mediaStart;
+    LONGLONG me = desc.mediaStop;
     sample->SetMediaTime(&ms, &me);
   }
-  sample->SetSyncPoint(spec.syncPoint);
-  sample->SetPreroll(spec.preroll);
-  sample->SetDiscontinuity(spec.discontinuity);
+  sample->SetSyncPoint(desc.syncPoint);
+  sample->SetPreroll(desc.preroll);
+  sample->SetDiscontinuity(desc.discontinuity);
   hr = Deliver(sample);
   sample->Release();
   return hr;
@@ -146,6 +146,11 @@ CRecordingSink::~CRecordingSink() { delete pin_; }
 std::vector<ReceivedSample> CRecordingSink::Samples() {
   CAutoLock lock(&samplesLock_);
   return samples_;
+}
+
+size_t CRecordingSink::Count() {
+  CAutoLock lock(&samplesLock_);
+  return samples_.size();
 }
 
 }  // namespace dshow_test

@@ -16,7 +16,7 @@ namespace dshow_test {
 void MakeMjpgType(CMediaType* mt, LONG width, LONG height);
 
 // What the source puts on a sample.
-struct SampleSpec {
+struct SampleDesc {
   std::string data = "sample";
   bool hasTime = true;
   REFERENCE_TIME start = 0;
@@ -53,7 +53,7 @@ class CPushSourcePin : public CBaseOutputPin {
   HRESULT GetMediaType(int iPosition, CMediaType* pMediaType) override;
   HRESULT CheckMediaType(const CMediaType* pmt) override;
   HRESULT DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProp) override;
-  HRESULT Push(const SampleSpec& spec);
+  HRESULT Push(const SampleDesc& desc);
 };
 
 class CPushSource : public CBaseFilter {
@@ -64,7 +64,7 @@ class CPushSource : public CBaseFilter {
   CBasePin* GetPin(int n) override { return n == 0 ? pin_ : nullptr; }
   CPushSourcePin* Pin() { return pin_; }
   // Delivers one sample downstream; the result of the downstream Receive.
-  HRESULT Push(const SampleSpec& spec) { return pin_->Push(spec); }
+  HRESULT Push(const SampleDesc& desc) { return pin_->Push(desc); }
 
  private:
   CCritSec lock_;
@@ -96,6 +96,7 @@ class CRecordingSink : public CBaseFilter {
   CRecordingSinkPin* Pin() { return pin_; }
 
   std::vector<ReceivedSample> Samples();
+  size_t Count();
   bool OffersAllocator() const { return offersAllocator_; }
 
  private:
