@@ -8,6 +8,7 @@
 
 #include "AviParser.h"
 #include "ConvertFrames.h"
+#include "DebugOutputCapture.h"
 #include "RecordingTestUtil.h"
 #include "TestEnv.h"
 
@@ -58,7 +59,7 @@ std::vector<Bytes> Decoded(const std::vector<Bytes>& jpegs) {
 
 TEST_F(ConvertFramesTest, EveryFrameBecomesAVideoFrameAndTheFolderGoes) {
   const std::vector<Bytes> jpegs = WriteCameraFrames({0, 1, 2, 3, 4, 5});
-  rec_test::LogCapture log;
+  orba_test::DebugOutputCapture log;
   rec_test::ConvertJob job(folder_, final_);
   EXPECT_EQ(0u, job.Run());
 
@@ -79,28 +80,28 @@ TEST_F(ConvertFramesTest, EveryFrameBecomesAVideoFrameAndTheFolderGoes) {
   EXPECT_EQ(kVideoHeight, s.bitmapInfo.height);
   EXPECT_EQ(24, s.bitmapInfo.bitCount);
 
-  EXPECT_TRUE(log.Has("ConvertFramesToAvi entry!"));
+  EXPECT_TRUE(log.Contains("ConvertFramesToAvi entry!"));
   EXPECT_EQ(7u, log.Count("F\xF6re Bmp creation"));
   EXPECT_EQ(6u, log.Count("Decode time JPEG:"));
   EXPECT_EQ(6u, log.Count("Decode time AppendNewFrame:"));
   EXPECT_EQ(6u, log.Count("res = 0"));
   EXPECT_EQ(1u, log.Count("file = NULL!"));
-  EXPECT_TRUE(log.Has("Stopped saving video! :)"));
-  EXPECT_TRUE(log.Has("ConvertFramesToAvi Exit!"));
+  EXPECT_TRUE(log.Contains("Stopped saving video! :)"));
+  EXPECT_TRUE(log.Contains("ConvertFramesToAvi Exit!"));
 }
 
 TEST_F(ConvertFramesTest, NoFramesGiveNoVideoAndNoFolder) {
   for (bool folderExists : {false, true}) {
     SCOPED_TRACE(folderExists ? "empty folder" : "no folder");
     if (folderExists) CreateDirectoryA(folder_.c_str(), nullptr);
-    rec_test::LogCapture log;
+    orba_test::DebugOutputCapture log;
     rec_test::ConvertJob job(folder_, final_);
     EXPECT_EQ(0u, job.Run());
     EXPECT_EQ(nullptr, job.params().writer);
     EXPECT_FALSE(orba_test::FileExists(final_));
     EXPECT_FALSE(orba_test::FileExists(folder_));
-    EXPECT_TRUE(log.Has("file = NULL!"));
-    EXPECT_TRUE(log.Has("Stopped saving video! :)"));
+    EXPECT_TRUE(log.Contains("file = NULL!"));
+    EXPECT_TRUE(log.Contains("Stopped saving video! :)"));
     EXPECT_TRUE(rec_test::ListFolder(pictures_).empty());
   }
 }
@@ -131,13 +132,13 @@ TEST_F(ConvertFramesTest, AVideoOfTheSameNameIsKeptAndTheNewOneTakesTheNextName)
 
 TEST_F(ConvertFramesTest, AMissingFrameNumberDoesNotEndTheVideo) {
   const std::vector<Bytes> jpegs = WriteCameraFrames({0, 1, 3, 4, 7});
-  rec_test::LogCapture log;
+  orba_test::DebugOutputCapture log;
   rec_test::ConvertJob job(folder_, final_);
   EXPECT_EQ(0u, job.Run());
   ExpectVideo(final_, Decoded(jpegs));
   EXPECT_FALSE(orba_test::FileExists(folder_));
-  EXPECT_TRUE(log.Has("Frame 2 is missing"));
-  EXPECT_TRUE(log.Has("Frame 6 is missing"));
+  EXPECT_TRUE(log.Contains("Frame 2 is missing"));
+  EXPECT_TRUE(log.Contains("Frame 6 is missing"));
 }
 
 TEST_F(ConvertFramesTest, AFrameLandingAfterTheStartIsStillConverted) {
@@ -184,12 +185,12 @@ TEST_F(ConvertFramesTest, AFrameLargerThanTheBufferIsSkippedAndDeleted) {
   Bytes huge = rec_test::CameraFrame(1);
   huge.resize(kFrameBufferBytes + 1, 0x5A);
   ASSERT_TRUE(rec_test::WriteFrameFile(folder_, 1, huge));
-  rec_test::LogCapture log;
+  orba_test::DebugOutputCapture log;
   rec_test::ConvertJob job(folder_, final_);
   EXPECT_EQ(0u, job.Run());
   ExpectVideo(final_, Decoded(jpegs));
   EXPECT_FALSE(orba_test::FileExists(folder_));
-  EXPECT_TRUE(log.Has("10485761 bytes, more than the 10485760-byte buffer: skipped"));
+  EXPECT_TRUE(log.Contains("10485761 bytes, more than the 10485760-byte buffer: skipped"));
 }
 
 TEST_F(ConvertFramesTest, AnUndecodableFrameIsLeftOutAndLeavesNothingBehind) {
@@ -198,13 +199,13 @@ TEST_F(ConvertFramesTest, AnUndecodableFrameIsLeftOutAndLeavesNothingBehind) {
   for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<uint8_t>(i * 7);
   ASSERT_TRUE(rec_test::WriteFrameFile(folder_, 1, junk));
   ASSERT_TRUE(rec_test::WriteFrameFile(folder_, 3, Bytes()));  // created, never written
-  rec_test::LogCapture log;
+  orba_test::DebugOutputCapture log;
   rec_test::ConvertJob job(folder_, final_);
   EXPECT_EQ(0u, job.Run());
   ExpectVideo(final_, Decoded(jpegs));
   EXPECT_FALSE(orba_test::FileExists(folder_));
-  EXPECT_TRUE(log.Has("frame_1.jpg could not be decoded: skipped"));
-  EXPECT_TRUE(log.Has("frame_3.jpg could not be decoded: skipped"));
+  EXPECT_TRUE(log.Contains("frame_1.jpg could not be decoded: skipped"));
+  EXPECT_TRUE(log.Contains("frame_3.jpg could not be decoded: skipped"));
 }
 
 // The rectangle where a width x height picture lands: centred, scaled to fit.
@@ -279,14 +280,14 @@ TEST_F(ConvertFramesTest, DecodingChecksItsResult) {
 }
 
 TEST_F(ConvertFramesTest, NullParameterBlockEndsWithOne) {
-  rec_test::LogCapture log;
+  orba_test::DebugOutputCapture log;
   EXPECT_EQ(1u, ConvertFramesToAvi(nullptr));
-  EXPECT_TRUE(log.Has("lpParameter NULL!"));
+  EXPECT_TRUE(log.Contains("lpParameter NULL!"));
 }
 
 TEST_F(ConvertFramesTest, WithoutAWriterTheFramesAreKeptNextToThePictures) {
   WriteCameraFrames({0, 1, 2});
-  rec_test::LogCapture log;
+  orba_test::DebugOutputCapture log;
   rec_test::ConvertJob job(folder_, final_, /*withWriter=*/false);
   EXPECT_EQ(0u, job.Run());
   EXPECT_FALSE(orba_test::FileExists(final_));
@@ -295,22 +296,22 @@ TEST_F(ConvertFramesTest, WithoutAWriterTheFramesAreKeptNextToThePictures) {
   EXPECT_EQ((std::vector<std::string>{"frame_0.jpg", "frame_1.jpg", "frame_2.jpg"}),
             rec_test::ListFolder(kept));
   EXPECT_EQ(0u, log.Count("Decode time JPEG"));
-  EXPECT_FALSE(log.Has("Stopped saving video! :)"));
+  EXPECT_FALSE(log.Contains("Stopped saving video! :)"));
 }
 
 TEST_F(ConvertFramesTest, WhenTheCodecIsMissingTheFramesAreKept) {
   rec_test::ScopedRegistryString driver(HKEY_LOCAL_MACHINE, kDrivers32, "vidc.xvid");
   ASSERT_TRUE(driver.Remove());
   WriteCameraFrames({0, 1});
-  rec_test::LogCapture log;
+  orba_test::DebugOutputCapture log;
   rec_test::ConvertJob job(folder_, final_);
   EXPECT_EQ(0u, job.Run());
   EXPECT_FALSE(orba_test::FileExists(final_));
   EXPECT_FALSE(orba_test::FileExists(folder_));
   EXPECT_EQ((std::vector<std::string>{"frame_0.jpg", "frame_1.jpg"}),
             rec_test::ListFolder(pictures_ + "\\video_240103_09.05.07_frames"));
-  EXPECT_TRUE(log.Has("AppendNewFrame failed! error:"));
-  EXPECT_TRUE(log.Has("Unable to Create Compressed Stream: Check your CODEC options"));
+  EXPECT_TRUE(log.Contains("AppendNewFrame failed! error:"));
+  EXPECT_TRUE(log.Contains("Unable to Create Compressed Stream: Check your CODEC options"));
 }
 
 TEST_F(ConvertFramesTest, WithoutTheDecoderTheFramesAreKept) {

@@ -11,6 +11,7 @@
 
 #include "AviWriter.h"
 #include "ConvertFrames.h"
+#include "DebugOutputCapture.h"
 #include "Recording.h"
 #include "RecordingTestUtil.h"
 #include "Startup.h"
@@ -184,7 +185,7 @@ std::string Stamp() {
 TEST_F(RecordingKeysTest, StartAndStopRecordAndConvertIntoATimeStampedVideo) {
   // Frames of an earlier recording must not get into this one.
   ASSERT_TRUE(rec_test::WriteFrameFile(TempFolder(), 0, rec_test::CameraFrame(9)));
-  rec_test::LogCapture log;
+  orba_test::DebugOutputCapture log;
   const std::string before = Stamp();
   HandleRecordingKey();
   const std::string after = Stamp();
@@ -208,9 +209,9 @@ TEST_F(RecordingKeysTest, StartAndStopRecordAndConvertIntoATimeStampedVideo) {
   EXPECT_GE(after, stamp);
   ASSERT_NE(nullptr, g_viewer.aviWriter);
   EXPECT_EQ(pictures_ + "\\temp\\video_" + stamp + ".avi", g_viewer.aviWriter->GetFileName());
-  EXPECT_TRUE(log.Has("Encoding video with codec: 'XVID' "));
-  EXPECT_TRUE(log.Has("Avi created ok!"));
-  EXPECT_TRUE(log.Has("videoFinalPath: " + finalPath));
+  EXPECT_TRUE(log.Contains("Encoding video with codec: 'XVID' "));
+  EXPECT_TRUE(log.Contains("Avi created ok!"));
+  EXPECT_TRUE(log.Contains("videoFinalPath: " + finalPath));
 
   std::vector<Bytes> jpegs;
   for (uint32_t n = 0; n < 3; ++n) {
@@ -244,7 +245,7 @@ TEST_F(RecordingKeysTest, StartAndStopRecordAndConvertIntoATimeStampedVideo) {
 
   // The next press finds the conversion ended and starts a new recording.
   HandleRecordingKey();
-  EXPECT_TRUE(log.Has("exitCode good"));
+  EXPECT_TRUE(log.Contains("exitCode good"));
   EXPECT_EQ(nullptr, g_viewer.hConvertThread);
   EXPECT_EQ(1, g_viewer.recording);
   EXPECT_EQ(kSoundRecordingStarts, g_sounds.back());
@@ -254,7 +255,7 @@ TEST_F(RecordingKeysTest, RefusesToRecordWithoutTheDecoderOrTheBuffers) {
   void* decomp = g_viewer.decomp;
   unsigned char* rgb = g_viewer.tempBufferRGB;
   unsigned char* jpeg = g_viewer.tempBufferJPEG;
-  rec_test::LogCapture log;
+  orba_test::DebugOutputCapture log;
   for (int missing = 0; missing < 3; ++missing) {
     SCOPED_TRACE(missing);
     g_viewer.decomp = missing == 0 ? nullptr : decomp;
@@ -287,7 +288,7 @@ TEST_F(RecordingKeysTest, RefusesToRecordWhenTheNamesDoNotFit) {
 TEST_F(RecordingKeysTest, KeysWaitForARunningConversion) {
   RunningThread conversion;
   g_viewer.hConvertThread = conversion.Handle();
-  rec_test::LogCapture log;
+  orba_test::DebugOutputCapture log;
 
   HandleRecordingKey();
   EXPECT_TRUE(g_sounds.empty());
@@ -316,7 +317,7 @@ TEST_F(RecordingKeysTest, EndKeyDuringARecordingStopsItAndEndsOnlyAfterTheConver
   filter_.Sample(rec_test::CameraFrame(1));
   g_sounds.clear();
   filter_.calls.clear();
-  rec_test::LogCapture log;
+  orba_test::DebugOutputCapture log;
 
   HandleEndKey();
   EXPECT_EQ(0, g_viewer.recording);
@@ -326,11 +327,11 @@ TEST_F(RecordingKeysTest, EndKeyDuringARecordingStopsItAndEndsOnlyAfterTheConver
   // The conversion takes at least its settling time, so it still runs here.
   EXPECT_FALSE(QuitPosted(&code));
   EXPECT_EQ((std::vector<int>{kSoundRecordingStops, kSoundRecordingStops}), g_sounds);
-  EXPECT_TRUE(log.Has("exitCode == STILL_ACTIVE"));
+  EXPECT_TRUE(log.Contains("exitCode == STILL_ACTIVE"));
 
   EXPECT_EQ(0u, WaitForConversion());
   HandleEndKey();
-  EXPECT_TRUE(log.Has("exitCode good"));
+  EXPECT_TRUE(log.Contains("exitCode good"));
   EXPECT_EQ(nullptr, g_viewer.hConvertThread);
   ASSERT_TRUE(QuitPosted(&code));
   EXPECT_EQ(0u, code);
@@ -350,11 +351,11 @@ TEST_F(RecordingKeysTest, EndKeyQuitsWhenTheThreadCannotBeAskedAnyMore) {
   // A handle that no longer names a thread (an event stands in for it).
   HANDLE notAThread = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   g_viewer.hConvertThread = notAThread;
-  rec_test::LogCapture log;
+  orba_test::DebugOutputCapture log;
   HandleEndKey();
   WPARAM code = 1;
   EXPECT_TRUE(QuitPosted(&code));
-  EXPECT_TRUE(log.Has("Should not get here, but will allow quitting now."));
+  EXPECT_TRUE(log.Contains("Should not get here, but will allow quitting now."));
   g_viewer.hConvertThread = nullptr;
   CloseHandle(notAThread);
 }

@@ -13,61 +13,6 @@
 
 namespace rec_test {
 
-namespace {
-
-constexpr DWORD kDbgPrintException = 0x40010006;  // DBG_PRINTEXCEPTION_C
-LogCapture* g_capture = nullptr;
-
-}  // namespace
-
-LogCapture::LogCapture() {
-  InitializeCriticalSection(&lock_);
-  g_capture = this;
-  handler_ = AddVectoredExceptionHandler(1, &LogCapture::Handler);
-}
-
-LogCapture::~LogCapture() {
-  if (handler_) RemoveVectoredExceptionHandler(handler_);
-  g_capture = nullptr;
-  DeleteCriticalSection(&lock_);
-}
-
-LONG CALLBACK LogCapture::Handler(EXCEPTION_POINTERS* info) {
-  const EXCEPTION_RECORD* record = info->ExceptionRecord;
-  LogCapture* capture = g_capture;
-  if (capture && record->ExceptionCode == kDbgPrintException && record->NumberParameters >= 2) {
-    const size_t length = static_cast<size_t>(record->ExceptionInformation[0]);
-    const char* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
-    if (text && length > 0) {
-      std::string line(text, strnlen(text, length));
-      EnterCriticalSection(&capture->lock_);
-      capture->lines_.push_back(std::move(line));
-      LeaveCriticalSection(&capture->lock_);
-    }
-  }
-  return EXCEPTION_CONTINUE_SEARCH;
-}
-
-std::vector<std::string> LogCapture::Lines() const {
-  EnterCriticalSection(&lock_);
-  std::vector<std::string> copy = lines_;
-  LeaveCriticalSection(&lock_);
-  return copy;
-}
-
-size_t LogCapture::Count(const std::string& text) const {
-  size_t n = 0;
-  for (const std::string& line : Lines())
-    if (line.find(text) != std::string::npos) ++n;
-  return n;
-}
-
-std::string LogCapture::All() const {
-  std::string all;
-  for (const std::string& line : Lines()) all += line + "\n";
-  return all;
-}
-
 Bytes CameraFrame(uint32_t n) {
   static simcam::FrameGenerator* generator = new simcam::FrameGenerator();
   Bytes jpeg;

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers of the recording tests: frame files written the way the filter writes
-// them, reference decodes, AVI frames read back through the codec, the
-// viewer's diagnostic lines, and a conversion job with its own buffers.
+// them, reference decodes, AVI frames read back through the codec, and a
+// conversion job with its own buffers.
 #include <windows.h>
 
 #include <turbojpeg.h>
@@ -15,27 +15,6 @@
 namespace rec_test {
 
 using Bytes = std::vector<uint8_t>;
-
-// Collects the lines written with OutputDebugStringA by any thread of this
-// process while it exists (one capture at a time).
-class LogCapture {
- public:
-  LogCapture();
-  ~LogCapture();
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-  std::vector<std::string> Lines() const;
-  // Lines that contain text.
-  size_t Count(const std::string& text) const;
-  bool Has(const std::string& text) const { return Count(text) > 0; }
-  std::string All() const;
-
- private:
-  static LONG CALLBACK Handler(EXCEPTION_POINTERS* info);
-  void* handler_ = nullptr;
-  mutable CRITICAL_SECTION lock_;
-  std::vector<std::string> lines_;
-};
 
 // The simulated camera's JPEG of frame n (1280 x 720).
 Bytes CameraFrame(uint32_t n);

@@ -10,6 +10,7 @@ namespace {
 CRITICAL_SECTION g_lock;
 INIT_ONCE g_once = INIT_ONCE_STATIC_INIT;
 std::vector<std::string>* g_lines = nullptr;
+DWORD g_thread = 0;  // 0: every thread
 
 BOOL CALLBACK InitLock(PINIT_ONCE, PVOID, PVOID*) {
   InitializeCriticalSection(&g_lock);
@@ -35,18 +36,19 @@ LONG CALLBACK OnException(EXCEPTION_POINTERS* info) {
     return EXCEPTION_CONTINUE_SEARCH;
   }
   EnterCriticalSection(&g_lock);
-  if (g_lines) g_lines->push_back(text);
+  if (g_lines && (g_thread == 0 || g_thread == GetCurrentThreadId())) g_lines->push_back(text);
   LeaveCriticalSection(&g_lock);
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
 }  // namespace
 
-DebugOutputCapture::DebugOutputCapture() {
+DebugOutputCapture::DebugOutputCapture(Threads threads) {
   InitOnceExecuteOnce(&g_once, InitLock, nullptr, nullptr);
   EnterCriticalSection(&g_lock);
   delete g_lines;
   g_lines = new std::vector<std::string>();
+  g_thread = threads == Threads::kThisOne ? GetCurrentThreadId() : 0;
   LeaveCriticalSection(&g_lock);
   handler_ = AddVectoredExceptionHandler(1, OnException);
 }
@@ -56,6 +58,7 @@ DebugOutputCapture::~DebugOutputCapture() {
   EnterCriticalSection(&g_lock);
   delete g_lines;
   g_lines = nullptr;
+  g_thread = 0;
   LeaveCriticalSection(&g_lock);
 }
 

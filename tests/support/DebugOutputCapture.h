@@ -1,8 +1,9 @@
 #pragma once
 // Collects what this process writes to the debugger output channel
-// (OutputDebugString), from every thread, while the object lives. The system
-// raises the text as a continuable exception before it looks for a debugger; a
-// vectored handler sees it there and lets it go on.
+// (OutputDebugString), from every thread or from the creating thread only, while
+// the object lives (one capture at a time). The system raises the text as a
+// continuable exception before it looks for a debugger; a vectored handler sees
+// it there and lets it go on.
 #include <windows.h>
 
 #include <string>
@@ -12,12 +13,15 @@ namespace orba_test {
 
 class DebugOutputCapture {
  public:
-  DebugOutputCapture();
+  enum class Threads { kAll, kThisOne };
+  explicit DebugOutputCapture(Threads threads = Threads::kAll);
   DebugOutputCapture(const DebugOutputCapture&) = delete;
   DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
   ~DebugOutputCapture();
 
-  // Every text written so far, in order.
+  // False when the handler could not be installed.
+  bool installed() const { return handler_ != nullptr; }
+  // Every text written so far, one entry a call, in order.
   std::vector<std::string> Lines() const;
   // True when some line contains the text.
   bool Contains(const std::string& text) const;

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "DebugCapture.h"
+#include "DebugOutputCapture.h"
 #include "ViewerState.h"
 #include "ZoomTextPlacement.h"
 #include "ZtTestHelpers.h"
@@ -197,11 +197,11 @@ TEST_F(ZtPlacement, WithoutTheRendererNothingIsCalledAndHideStillClears) {
 
 TEST_F(ZtPlacement, DiagnosticsNameTheOperationAndTheRawScreenSize) {
   AttachRenderer();
-  DebugCapture capture;
+  orba_test::DebugOutputCapture capture(orba_test::DebugOutputCapture::Threads::kThisOne);
   ASSERT_TRUE(capture.installed());
   ZTSetViewBottom();
   ZTSetViewHide();
-  const auto texts = capture.Texts();
+  const auto texts = capture.Lines();
   char prefix[64];
   std::snprintf(prefix, sizeof prefix, "[%lu][%lu] ", GetCurrentProcessId(), GetCurrentThreadId());
   ASSERT_EQ(3u, texts.size());
@@ -211,9 +211,9 @@ TEST_F(ZtPlacement, DiagnosticsNameTheOperationAndTheRawScreenSize) {
 }
 
 TEST_F(ZtPlacement, DiagnosticsComeBeforeTheInterfaceCheck) {
-  DebugCapture capture;
+  orba_test::DebugOutputCapture capture(orba_test::DebugOutputCapture::Threads::kThisOne);
   ZTSetViewLeft();
-  const auto texts = capture.Texts();
+  const auto texts = capture.Lines();
   ASSERT_EQ(2u, texts.size());
   EXPECT_NE(std::string::npos, texts[0].find("] ZTSetViewLeft"));
   EXPECT_EQ("screenWidth = 1366  , screenHeight = 768\n", texts[1]);
