@@ -163,7 +163,7 @@ class ProcConnected : public ::testing::Test {
   void Connect(const CMediaType& type) {
     type_ = type;
     graph_ = CreateGraph();
-    source_ = new CTestSource(type);
+    source_ = new CPushSource(type, kSourceBufferBytes);
     sourceFilter_ = static_cast<IBaseFilter*>(source_);
     sink_ = new CAllocatorSink();
     sinkFilter_ = static_cast<IBaseFilter*>(sink_);
@@ -187,7 +187,7 @@ class ProcConnected : public ::testing::Test {
   DirectProc proc_;
   CMediaType type_;
   ComPtr<IGraphBuilder> graph_;
-  CTestSource* source_ = nullptr;
+  CPushSource* source_ = nullptr;
   ComPtr<IBaseFilter> sourceFilter_;
   CAllocatorSink* sink_ = nullptr;
   ComPtr<IBaseFilter> sinkFilter_;

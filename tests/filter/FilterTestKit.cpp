@@ -20,9 +20,6 @@ const char kUserShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 const char kSettingsKey[] = "Software\\Opticorva\\ORBA";
 
-// {6E0A3F10-41C2-4D7B-8F3A-1B2C3D4E5F70}
-const GUID kClsidTestSource = {
-    0x6e0a3f10, 0x41c2, 0x4d7b, {0x8f, 0x3a, 0x1b, 0x2c, 0x3d, 0x4e, 0x5f, 0x70}};
 // {6E0A3F10-41C2-4D7B-8F3A-1B2C3D4E5F71}
 const GUID kClsidAllocatorSink = {
     0x6e0a3f10, 0x41c2, 0x4d7b, {0x8f, 0x3a, 0x1b, 0x2c, 0x3d, 0x4e, 0x5f, 0x71}};
@@ -52,105 +49,6 @@ ComPtr<IORBAProc> ProcOf(IUnknown* filter) {
     EXPECT_EQ(S_OK, filter->QueryInterface(IID_IORBAProc, proc.PutVoid()));
   }
   return proc;
-}
-
-ComPtr<IPin> PinOf(IBaseFilter* filter, const wchar_t* id) {
-  ComPtr<IPin> pin;
-  EXPECT_EQ(S_OK, filter->FindPin(id, &pin));
-  return pin;
-}
-
-ComPtr<IPin> FirstPin(IBaseFilter* filter) {
-  ComPtr<IEnumPins> pins;
-  ComPtr<IPin> pin;
-  if (SUCCEEDED(filter->EnumPins(&pins))) {
-    ULONG fetched = 0;
-    pins->Next(1, &pin, &fetched);
-  }
-  return pin;
-}
-
-ComPtr<IGraphBuilder> CreateGraph() {
-  ComPtr<IGraphBuilder> graph;
-  EXPECT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IGraphBuilder, graph.PutVoid()));
-  return graph;
-}
-
-ComPtr<IBaseFilter> CreateNullRenderer() {
-  ComPtr<IBaseFilter> renderer;
-  EXPECT_EQ(S_OK, CoCreateInstance(kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IBaseFilter, renderer.PutVoid()));
-  return renderer;
-}
-
-void MakeMjpgType(CMediaType* mt, LONG width, LONG height) {
-  mt->InitMediaType();
-  mt->SetType(&MEDIATYPE_Video);
-  mt->SetSubtype(&MEDIASUBTYPE_MJPG);
-  mt->SetFormatType(&FORMAT_VideoInfo);
-  mt->SetVariableSize();
-  mt->SetTemporalCompression(FALSE);
-  auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt->AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
-  std::memset(vih, 0, sizeof *vih);
-  vih->AvgTimePerFrame = 333333;
-  vih->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  vih->bmiHeader.biWidth = width;
-  vih->bmiHeader.biHeight = height;
-  vih->bmiHeader.biPlanes = 1;
-  vih->bmiHeader.biBitCount = 24;
-  vih->bmiHeader.biCompression = MAKEFOURCC('M', 'J', 'P', 'G');
-  vih->bmiHeader.biSizeImage = static_cast<DWORD>(width * height * 3);
-}
-
-// ---- source
-
-CTestSourcePin::CTestSourcePin(CTestSource* filter, CCritSec* lock, HRESULT* phr)
-    : CBaseOutputPin(nullptr, filter, lock, phr, L"Out"), source_(filter) {}
-
-HRESULT CTestSourcePin::GetMediaType(int iPosition, CMediaType* pMediaType) {
-  if (iPosition < 0) return E_INVALIDARG;
-  if (iPosition > 0) return VFW_S_NO_MORE_ITEMS;
-  return pMediaType->Set(source_->Offered());
-}
-
-HRESULT CTestSourcePin::CheckMediaType(const CMediaType* pmt) {
-  return *pmt == source_->Offered() ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
-}
-
-HRESULT CTestSourcePin::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProp) {
-  pProp->cBuffers = 2;
-  pProp->cbBuffer = 2 * 1024 * 1024;
-  if (pProp->cbAlign == 0) pProp->cbAlign = 1;
-  ALLOCATOR_PROPERTIES actual = {};
-  return pAlloc->SetProperties(pProp, &actual);
-}
-
-CTestSource::CTestSource(const CMediaType& offered)
-    : CBaseFilter(nullptr, nullptr, &lock_, kClsidTestSource), offered_(offered) {
-  HRESULT hr = S_OK;
-  pin_ = new CTestSourcePin(this, &lock_, &hr);
-}
-
-CTestSource::~CTestSource() { delete pin_; }
-
-HRESULT CTestSource::Push(const std::string& bytes, const AM_MEDIA_TYPE* announce) {
-  IMediaSample* sample = nullptr;
-  HRESULT hr = pin_->GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
-  if (FAILED(hr)) return hr;
-  if (static_cast<size_t>(sample->GetSize()) < bytes.size()) {
-    sample->Release();
-    return E_OUTOFMEMORY;
-  }
-  BYTE* data = nullptr;
-  sample->GetPointer(&data);
-  std::memcpy(data, bytes.data(), bytes.size());
-  sample->SetActualDataLength(static_cast<long>(bytes.size()));
-  sample->SetSyncPoint(TRUE);
-  if (announce) sample->SetMediaType(const_cast<AM_MEDIA_TYPE*>(announce));
-  hr = pin_->Deliver(sample);
-  sample->Release();
-  return hr;
 }
 
 // ---- recording allocator
@@ -231,11 +129,11 @@ CAllocatorSink::~CAllocatorSink() {
 
 TapChain::TapChain(const CMediaType& type) {
   graph = CreateGraph();
-  source_ = new CTestSource(type);
+  source_ = new CPushSource(type, kSourceBufferBytes);
   sourceFilter_ = static_cast<IBaseFilter*>(source_);
   proc_ = CreateProc();
   control_ = ProcOf(proc_.Get());
-  renderer_ = CreateNullRenderer();
+  renderer_ = CreateFilter(kClsidNullRenderer);
   if (!graph || !proc_ || !renderer_) return;
   EXPECT_EQ(S_OK, graph->AddFilter(sourceFilter_.Get(), L"Source"));
   EXPECT_EQ(S_OK, graph->AddFilter(proc_.Get(), L"ORBA Proc"));

@@ -1,6 +1,6 @@
 #pragma once
 // Helpers of the ORBAProc tests: the filter created through the registry, a
-// source and a sink built from the base layer, a chain source -> ORBAProc ->
+// sink that records its allocator, a chain source -> ORBAProc ->
 // Null Renderer, JPEG material made with TurboJPEG, redirected picture folders
 // and a driver for the Save As dialog.
 #include <windows.h>
@@ -16,77 +16,29 @@
 
 #include "IORBAProc.h"
 #include "RegistrySnapshot.h"
+#include "TestFilters.h"
 #include "dshow_base/Streams.h"
 #include "orba/ComPtr.h"
 
 namespace filter_test {
 
 using orba::ComPtr;
+using orba_test::ComScope;
+using orba_test::CPushSource;
+using orba_test::CreateFilter;
+using orba_test::CreateGraph;
+using orba_test::FirstPin;
+using orba_test::kClsidNullRenderer;
+using orba_test::MakeMjpgType;
+using orba_test::PinOf;
+using orba_test::RefCount;
 
-// {C1F400A4-3F08-11D3-9F0B-006008039E37}
-inline const CLSID kClsidNullRenderer = {
-    0xc1f400a4, 0x3f08, 0x11d3, {0x9f, 0x0b, 0x00, 0x60, 0x08, 0x03, 0x9e, 0x37}};
-
-class ComScope {
- public:
-  explicit ComScope(DWORD model = COINIT_MULTITHREADED) : hr_(CoInitializeEx(nullptr, model)) {}
-  ~ComScope() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  HRESULT hr() const { return hr_; }
-
- private:
-  HRESULT hr_;
-};
-
-inline ULONG RefCount(IUnknown* p) {
-  p->AddRef();
-  return p->Release();
-}
+// Buffers of the test source: room for any frame the tests push.
+constexpr long kSourceBufferBytes = 2 * 1024 * 1024;
 
 // ORBAProc through CoCreateInstance (the registered ORBAProc.ax).
 ComPtr<IBaseFilter> CreateProc();
 ComPtr<IORBAProc> ProcOf(IUnknown* filter);
-ComPtr<IPin> PinOf(IBaseFilter* filter, const wchar_t* id);
-ComPtr<IPin> FirstPin(IBaseFilter* filter);
-ComPtr<IGraphBuilder> CreateGraph();
-ComPtr<IBaseFilter> CreateNullRenderer();
-
-// A motion-JPEG VIDEOINFOHEADER type, variable-size samples.
-void MakeMjpgType(CMediaType* mt, LONG width, LONG height);
-
-// ---- a source whose pin offers one given type and pushes samples on demand
-
-class CTestSource;
-
-class CTestSourcePin : public CBaseOutputPin {
- public:
-  CTestSourcePin(CTestSource* filter, CCritSec* lock, HRESULT* phr);
-  HRESULT GetMediaType(int iPosition, CMediaType* pMediaType) override;
-  HRESULT CheckMediaType(const CMediaType* pmt) override;
-  HRESULT DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProp) override;
-
- private:
-  CTestSource* source_;
-};
-
-class CTestSource : public CBaseFilter {
- public:
-  explicit CTestSource(const CMediaType& offered);
-  ~CTestSource() override;
-  int GetPinCount() override { return 1; }
-  CBasePin* GetPin(int n) override { return n == 0 ? pin_ : nullptr; }
-  IPin* OutPin() { return pin_; }
-  const CMediaType& Offered() const { return offered_; }
-  // Delivers one sample, with a media type announced on it when given; the
-  // result of the downstream Receive.
-  HRESULT Push(const std::string& bytes, const AM_MEDIA_TYPE* announce = nullptr);
-
- private:
-  CCritSec lock_;
-  CMediaType offered_;
-  CTestSourcePin* pin_;
-};
 
 // ---- an allocator that records what it is asked for
 
@@ -162,12 +114,12 @@ class TapChain {
   }
   IBaseFilter* Filter() const { return proc_.Get(); }
   IORBAProc* Proc() const { return control_.Get(); }
-  CTestSource* Source() const { return source_; }
+  CPushSource* Source() const { return source_; }
 
   ComPtr<IGraphBuilder> graph;
 
  private:
-  CTestSource* source_ = nullptr;
+  CPushSource* source_ = nullptr;
   ComPtr<IBaseFilter> sourceFilter_;
   ComPtr<IBaseFilter> proc_;
   ComPtr<IORBAProc> control_;

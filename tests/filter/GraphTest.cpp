@@ -56,7 +56,7 @@ class ProcGraph : public ::testing::Test {
     filter_ = CreateProc();
     ASSERT_TRUE(filter_);
     proc_ = ProcOf(filter_.Get());
-    ComPtr<IBaseFilter> renderer = CreateNullRenderer();
+    ComPtr<IBaseFilter> renderer = CreateFilter(kClsidNullRenderer);
     ASSERT_EQ(S_OK, graph_->AddFilter(camera.Get(), L"Video Capture"));
     ASSERT_EQ(S_OK, graph_->AddFilter(filter_.Get(), L"ORBA Proc"));
     ASSERT_EQ(S_OK, graph_->AddFilter(renderer.Get(), L"Null Renderer"));

@@ -36,7 +36,7 @@ class ZtRendererGraph : public ::testing::Test {
                                      IID_ICaptureGraphBuilder2, builder_.PutVoid()));
     ASSERT_EQ(S_OK, builder_->SetFiltergraph(graph_.Get()));
 
-    source_ = new dshow_test::CPushSource();
+    source_ = new orba_test::CPushSource();
     sourceFilter_ = static_cast<IBaseFilter*>(source_);
     ASSERT_EQ(S_OK, graph_->AddFilter(sourceFilter_.Get(), L"Video Capture"));
     ASSERT_EQ(S_OK, CoCreateInstance(kClsidSmartTee, nullptr, CLSCTX_INPROC_SERVER,
@@ -75,7 +75,7 @@ class ZtRendererGraph : public ::testing::Test {
   ScopedZtRenderer renderer_;
   ComPtr<IGraphBuilder> graph_;
   ComPtr<ICaptureGraphBuilder2> builder_;
-  dshow_test::CPushSource* source_ = nullptr;  // owned through sourceFilter_
+  orba_test::CPushSource* source_ = nullptr;  // owned through sourceFilter_
   ComPtr<IBaseFilter> sourceFilter_;
   ComPtr<IBaseFilter> tee_;
   ComPtr<IBaseFilter> zt_;
@@ -118,7 +118,7 @@ TEST_F(ZtRendererGraph, RunningGraphDeliversEverySampleToTheStandIn) {
   EXPECT_EQ(S_OK, control_->GetState(2000, &state));
   EXPECT_EQ(State_Running, state);
 
-  dshow_test::SampleDesc sample;
+  orba_test::SampleDesc sample;
   sample.data.assign(3000, 'j');
   for (int i = 0; i < 5; ++i) {
     sample.start = i * 333333;

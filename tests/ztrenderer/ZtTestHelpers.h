@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "GraphTestUtil.h"
 #include "ZoomTextCctvRenderer.h"
 #include "ZtRendererSimClient.h"
 #include "orba/ComPtr.h"
@@ -16,18 +17,8 @@ namespace zt_test {
 using orba::ComPtr;
 using zt_renderer_sim::LogRecord;
 
-// COM for one test, in the multithreaded apartment the viewer uses.
-class ComScope {
- public:
-  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  HRESULT hr() const { return hr_; }
-
- private:
-  HRESULT hr_;
-};
+// COM for one test; the default is the multithreaded apartment the viewer uses.
+using orba_test::ComScope;
 
 // "slot(arg,arg) slot(arg)" for records, so that a failure shows the sequence.
 inline std::string Describe(const std::vector<LogRecord>& records) {

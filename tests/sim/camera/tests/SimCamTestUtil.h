@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "GraphTestUtil.h"
 #include "orba/ComPtr.h"
 #include "simcam/SimCamControl.h"
 #include "simcam/SimCamIds.h"
@@ -18,10 +19,9 @@
 namespace simcam_test {
 
 using orba::ComPtr;
-
-// {C1F400A4-3F08-11D3-9F0B-006008039E37}
-inline const CLSID kClsidNullRenderer = {
-    0xc1f400a4, 0x3f08, 0x11d3, {0x9f, 0x0b, 0x00, 0x60, 0x08, 0x03, 0x9e, 0x37}};
+using orba_test::CreateFilter;
+using orba_test::FindPin;
+using orba_test::kClsidNullRenderer;
 
 // Each test starts from the camera's defaults, plugged in, with an empty log, and
 // leaves it that way.
@@ -47,27 +47,6 @@ inline ComPtr<IBaseFilter> CreateCamera() {
   EXPECT_EQ(S_OK, CoCreateInstance(simcam::CLSID_OrbaSimCam, nullptr, CLSCTX_INPROC_SERVER,
                                    IID_IBaseFilter, camera.PutVoid()));
   return camera;
-}
-
-inline ComPtr<IBaseFilter> CreateFilter(REFCLSID clsid) {
-  ComPtr<IBaseFilter> filter;
-  EXPECT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                   filter.PutVoid()));
-  return filter;
-}
-
-// The first pin of a direction whose name contains the text (any pin for "").
-inline ComPtr<IPin> FindPin(IBaseFilter* filter, PIN_DIRECTION dir, const wchar_t* part = L"") {
-  ComPtr<IEnumPins> pins;
-  if (FAILED(filter->EnumPins(&pins))) return nullptr;
-  ComPtr<IPin> pin;
-  while (pins->Next(1, &pin, nullptr) == S_OK) {
-    PIN_INFO info = {};
-    if (FAILED(pin->QueryPinInfo(&info))) continue;
-    if (info.pFilter) info.pFilter->Release();
-    if (info.dir == dir && std::wstring(info.achName).find(part) != std::wstring::npos) return pin;
-  }
-  return nullptr;
 }
 
 // Waits until cond holds or the time is up; true when it held.

@@ -29,7 +29,7 @@ class StreamingTest : public SimCamTest {
     ComPtr<IPin> preview = FindPin(tee_.Get(), PINDIR_OUTPUT, L"Preview");
     ASSERT_TRUE(capture && preview);
     if (captureSink) {
-      sink_ = new dshow_test::CRecordingSink(true);
+      sink_ = new orba_test::CRecordingSink(true);
       sinkFilter_ = static_cast<IBaseFilter*>(sink_);
       ASSERT_EQ(S_OK, graph_->AddFilter(sinkFilter_.Get(), L"Sink"));
       ASSERT_EQ(S_OK, graph_->ConnectDirect(capture.Get(), static_cast<IPin*>(sink_->Pin()), nullptr));
@@ -59,7 +59,7 @@ class StreamingTest : public SimCamTest {
 
   ComPtr<IGraphBuilder> graph_;
   ComPtr<IBaseFilter> camera_, tee_, previewRenderer_;
-  dshow_test::CRecordingSink* sink_ = nullptr;
+  orba_test::CRecordingSink* sink_ = nullptr;
   ComPtr<IBaseFilter> sinkFilter_;
   ComPtr<IMediaControl> control_;
 };
@@ -75,7 +75,7 @@ TEST_F(StreamingTest, SmartTeeGraphDeliversNumberedFrames) {
   Run();
   ASSERT_TRUE(WaitFor([&] { return sink_->Count() >= 6; }, 10000)) << sink_->Count();
   control_->Stop();
-  const std::vector<dshow_test::ReceivedSample> got = sink_->Samples();
+  const std::vector<orba_test::ReceivedSample> got = sink_->Samples();
 
   simcam::FrameGenerator generator;
   std::vector<uint8_t> expected;
@@ -162,7 +162,7 @@ TEST_F(StreamingTest, FramesWithoutHuffmanTablesStillDecode) {
   simcam::FrameOptions noTables;
   noTables.omitHuffmanTables = true;
   std::vector<uint8_t> expected;
-  for (const dshow_test::ReceivedSample& s : sink_->Samples()) {
+  for (const orba_test::ReceivedSample& s : sink_->Samples()) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(s.data.data());
     EXPECT_FALSE(simcam::HasSegment(bytes, s.data.size(), 0xC4));
     uint32_t number = 0;
@@ -183,7 +183,7 @@ TEST_F(StreamingTest, FrameRateOptionPacesTheStream) {
   Run();
   ASSERT_TRUE(WaitFor([&] { return sink_->Count() >= 3; }, 10000));
   control_->Stop();
-  const std::vector<dshow_test::ReceivedSample> got = sink_->Samples();
+  const std::vector<orba_test::ReceivedSample> got = sink_->Samples();
   for (size_t i = 1; i < got.size(); ++i) {
     // Stamps are a frame interval apart or more (a late frame is stamped later).
     EXPECT_GE(got[i].start - got[i - 1].start, 1000000);

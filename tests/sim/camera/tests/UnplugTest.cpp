@@ -37,7 +37,7 @@ TEST_F(SimCamTest, UnplugRemovesTheCameraAndStopsItsFrames) {
   ASSERT_TRUE(moniker);
   ComPtr<IBaseFilter> camera;
   ASSERT_EQ(S_OK, moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, camera.PutVoid()));
-  auto* sink = new dshow_test::CRecordingSink(true);
+  auto* sink = new orba_test::CRecordingSink(true);
   ComPtr<IBaseFilter> sinkFilter(static_cast<IBaseFilter*>(sink));
   ASSERT_EQ(S_OK, graph->AddFilter(camera.Get(), L"Video Capture"));
   ASSERT_EQ(S_OK, graph->AddFilter(sinkFilter.Get(), L"Sink"));

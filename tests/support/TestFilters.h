@@ -5,14 +5,16 @@
 
 #include <dshow.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "GraphTestUtil.h"
 #include "dshow_base/Streams.h"
 
-namespace dshow_test {
+namespace orba_test {
 
-// A motion-JPEG VIDEOINFOHEADER type of the given size.
+// A motion-JPEG VIDEOINFOHEADER type of the given size, variable-size samples.
 void MakeMjpgType(CMediaType* mt, LONG width, LONG height);
 
 // What the source puts on a sample.
@@ -28,6 +30,8 @@ struct SampleDesc {
   bool syncPoint = false;
   bool preroll = false;
   bool discontinuity = false;
+  // A media type announced on the sample, or none.
+  const AM_MEDIA_TYPE* mediaType = nullptr;
 };
 
 // What the sink saw on a sample.
@@ -49,25 +53,40 @@ class CPushSource;
 class CPushSourcePin : public CBaseOutputPin {
  public:
   CPushSourcePin(CPushSource* filter, CCritSec* lock, HRESULT* phr);
-  // Offers 1280x720 first, then 640x480; accepts only those.
+  // The source's types, in order; accepts only those.
   HRESULT GetMediaType(int iPosition, CMediaType* pMediaType) override;
   HRESULT CheckMediaType(const CMediaType* pmt) override;
+  // Two buffers of the source's size.
   HRESULT DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProp) override;
   HRESULT Push(const SampleDesc& desc);
+
+ private:
+  CPushSource* source_;
 };
 
 class CPushSource : public CBaseFilter {
  public:
+  // Offers motion JPEG 1280 x 720, then 640 x 480, in buffers of 200,000 bytes.
   CPushSource();
+  // Offers one type (copied), in buffers of bufferBytes.
+  CPushSource(const AM_MEDIA_TYPE& offered, long bufferBytes);
   ~CPushSource() override;
   int GetPinCount() override { return 1; }
   CBasePin* GetPin(int n) override { return n == 0 ? pin_ : nullptr; }
   CPushSourcePin* Pin() { return pin_; }
+  IPin* OutPin() { return pin_; }
+  const std::vector<CMediaType>& Offered() const { return offered_; }
+  long BufferBytes() const { return bufferBytes_; }
+
   // Delivers one sample downstream; the result of the downstream Receive.
   HRESULT Push(const SampleDesc& desc) { return pin_->Push(desc); }
+  // A sync point without times, with a media type announced on it when given.
+  HRESULT Push(const std::string& bytes, const AM_MEDIA_TYPE* announce = nullptr);
 
  private:
   CCritSec lock_;
+  std::vector<CMediaType> offered_;
+  long bufferBytes_;
   CPushSourcePin* pin_;
 };
 
@@ -88,12 +107,17 @@ class CRecordingSinkPin : public CBaseInputPin {
 
 class CRecordingSink : public CBaseFilter {
  public:
-  // offersAllocator false behaves like a renderer that has no allocator of its own.
+  using Accept = std::function<bool(const AM_MEDIA_TYPE&)>;
+  // Accepts motion-JPEG video. offersAllocator false behaves like a renderer
+  // that has no allocator of its own.
   explicit CRecordingSink(bool offersAllocator);
+  // Accepts the types the predicate allows.
+  CRecordingSink(bool offersAllocator, Accept accept);
   ~CRecordingSink() override;
   int GetPinCount() override { return 1; }
   CBasePin* GetPin(int n) override { return n == 0 ? pin_ : nullptr; }
   CRecordingSinkPin* Pin() { return pin_; }
+  IPin* InPin() { return pin_; }
 
   std::vector<ReceivedSample> Samples();
   size_t Count();
@@ -105,7 +129,8 @@ class CRecordingSink : public CBaseFilter {
   CCritSec samplesLock_;
   CRecordingSinkPin* pin_;
   bool offersAllocator_;
+  Accept accept_;
   std::vector<ReceivedSample> samples_;
 };
 
-}  // namespace dshow_test
+}  // namespace orba_test

@@ -1,16 +1,23 @@
 #include "TestFilters.h"
 
 #include <cstring>
-#include <new>
 
-namespace dshow_test {
+namespace orba_test {
+
+namespace {
 
 // {6E0A3F10-41C2-4D7B-8F3A-1B2C3D4E5F60}
-const GUID CLSID_TestPushSource = {
+const GUID kClsidPushSource = {
     0x6e0a3f10, 0x41c2, 0x4d7b, {0x8f, 0x3a, 0x1b, 0x2c, 0x3d, 0x4e, 0x5f, 0x60}};
 // {6E0A3F10-41C2-4D7B-8F3A-1B2C3D4E5F61}
-const GUID CLSID_TestRecordingSink = {
+const GUID kClsidRecordingSink = {
     0x6e0a3f10, 0x41c2, 0x4d7b, {0x8f, 0x3a, 0x1b, 0x2c, 0x3d, 0x4e, 0x5f, 0x61}};
+
+bool IsMjpgVideo(const AM_MEDIA_TYPE& mt) {
+  return mt.majortype == MEDIATYPE_Video && mt.subtype == MEDIASUBTYPE_MJPG;
+}
+
+}  // namespace
 
 void MakeMjpgType(CMediaType* mt, LONG width, LONG height) {
   mt->InitMediaType();
@@ -33,23 +40,17 @@ void MakeMjpgType(CMediaType* mt, LONG width, LONG height) {
 // ---- source ----
 
 CPushSourcePin::CPushSourcePin(CPushSource* filter, CCritSec* lock, HRESULT* phr)
-    : CBaseOutputPin(nullptr, filter, lock, phr, L"Out") {}
+    : CBaseOutputPin(nullptr, filter, lock, phr, L"Out"), source_(filter) {}
 
 HRESULT CPushSourcePin::GetMediaType(int iPosition, CMediaType* pMediaType) {
   if (iPosition < 0) return E_INVALIDARG;
-  if (iPosition > 1) return VFW_S_NO_MORE_ITEMS;
-  if (iPosition == 0) {
-    MakeMjpgType(pMediaType, 1280, 720);
-  } else {
-    MakeMjpgType(pMediaType, 640, 480);
-  }
-  return S_OK;
+  const std::vector<CMediaType>& offered = source_->Offered();
+  if (static_cast<size_t>(iPosition) >= offered.size()) return VFW_S_NO_MORE_ITEMS;
+  return pMediaType->Set(offered[static_cast<size_t>(iPosition)]);
 }
 
 HRESULT CPushSourcePin::CheckMediaType(const CMediaType* pmt) {
-  for (int i = 0; i < 2; ++i) {
-    CMediaType offered;
-    GetMediaType(i, &offered);
+  for (const CMediaType& offered : source_->Offered()) {
     if (offered == *pmt) return S_OK;
   }
   return VFW_E_TYPE_NOT_ACCEPTED;
@@ -57,15 +58,21 @@ HRESULT CPushSourcePin::CheckMediaType(const CMediaType* pmt) {
 
 HRESULT CPushSourcePin::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProp) {
   pProp->cBuffers = 2;
-  pProp->cbBuffer = 200000;
+  pProp->cbBuffer = source_->BufferBytes();
   ALLOCATOR_PROPERTIES actual = {};
-  return pAlloc->SetProperties(pProp, &actual);
+  const HRESULT hr = pAlloc->SetProperties(pProp, &actual);
+  if (FAILED(hr)) return hr;
+  return actual.cbBuffer < pProp->cbBuffer ? E_FAIL : S_OK;
 }
 
 HRESULT CPushSourcePin::Push(const SampleDesc& desc) {
   IMediaSample* sample = nullptr;
   HRESULT hr = GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
   if (FAILED(hr)) return hr;
+  if (static_cast<size_t>(sample->GetSize()) < desc.data.size()) {
+    sample->Release();
+    return E_OUTOFMEMORY;
+  }
   BYTE* data = nullptr;
   sample->GetPointer(&data);
   std::memcpy(data, desc.data.data(), desc.data.size());
@@ -81,17 +88,38 @@ HRESULT CPushSourcePin::Push(const SampleDesc& desc) {
   sample->SetSyncPoint(desc.syncPoint);
   sample->SetPreroll(desc.preroll);
   sample->SetDiscontinuity(desc.discontinuity);
+  if (desc.mediaType) sample->SetMediaType(const_cast<AM_MEDIA_TYPE*>(desc.mediaType));
   hr = Deliver(sample);
   sample->Release();
   return hr;
 }
 
-CPushSource::CPushSource() : CBaseFilter(nullptr, nullptr, &lock_, CLSID_TestPushSource) {
+CPushSource::CPushSource()
+    : CBaseFilter(nullptr, nullptr, &lock_, kClsidPushSource), offered_(2), bufferBytes_(200000) {
+  MakeMjpgType(&offered_[0], 1280, 720);
+  MakeMjpgType(&offered_[1], 640, 480);
+  HRESULT hr = S_OK;
+  pin_ = new CPushSourcePin(this, &lock_, &hr);
+}
+
+CPushSource::CPushSource(const AM_MEDIA_TYPE& offered, long bufferBytes)
+    : CBaseFilter(nullptr, nullptr, &lock_, kClsidPushSource),
+      offered_(1, CMediaType(offered)),
+      bufferBytes_(bufferBytes) {
   HRESULT hr = S_OK;
   pin_ = new CPushSourcePin(this, &lock_, &hr);
 }
 
 CPushSource::~CPushSource() { delete pin_; }
+
+HRESULT CPushSource::Push(const std::string& bytes, const AM_MEDIA_TYPE* announce) {
+  SampleDesc desc;
+  desc.data = bytes;
+  desc.hasTime = false;
+  desc.syncPoint = true;
+  desc.mediaType = announce;
+  return pin_->Push(desc);
+}
 
 // ---- sink ----
 
@@ -99,9 +127,7 @@ CRecordingSinkPin::CRecordingSinkPin(CRecordingSink* filter, CCritSec* lock, HRE
     : CBaseInputPin(nullptr, filter, lock, phr, L"In"), sink_(filter) {}
 
 HRESULT CRecordingSinkPin::CheckMediaType(const CMediaType* pmt) {
-  return *pmt->Type() == MEDIATYPE_Video && *pmt->Subtype() == MEDIASUBTYPE_MJPG
-             ? S_OK
-             : VFW_E_TYPE_NOT_ACCEPTED;
+  return sink_->accept_(*pmt) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
 STDMETHODIMP CRecordingSinkPin::GetAllocator(IMemAllocator** ppAllocator) {
@@ -123,7 +149,8 @@ STDMETHODIMP CRecordingSinkPin::Receive(IMediaSample* pSample) {
   ReceivedSample r;
   BYTE* data = nullptr;
   pSample->GetPointer(&data);
-  r.data.assign(reinterpret_cast<const char*>(data), static_cast<size_t>(pSample->GetActualDataLength()));
+  const long length = pSample->GetActualDataLength();
+  r.data.assign(reinterpret_cast<const char*>(data), static_cast<size_t>(length < 0 ? 0 : length));
   r.timeResult = pSample->GetTime(&r.start, &r.stop);
   r.mediaTimeResult = pSample->GetMediaTime(&r.mediaStart, &r.mediaStop);
   r.syncPoint = pSample->IsSyncPoint() == S_OK;
@@ -134,9 +161,12 @@ STDMETHODIMP CRecordingSinkPin::Receive(IMediaSample* pSample) {
   return S_OK;
 }
 
-CRecordingSink::CRecordingSink(bool offersAllocator)
-    : CBaseFilter(nullptr, nullptr, &lock_, CLSID_TestRecordingSink),
-      offersAllocator_(offersAllocator) {
+CRecordingSink::CRecordingSink(bool offersAllocator) : CRecordingSink(offersAllocator, IsMjpgVideo) {}
+
+CRecordingSink::CRecordingSink(bool offersAllocator, Accept accept)
+    : CBaseFilter(nullptr, nullptr, &lock_, kClsidRecordingSink),
+      offersAllocator_(offersAllocator),
+      accept_(std::move(accept)) {
   HRESULT hr = S_OK;
   pin_ = new CRecordingSinkPin(this, &lock_, &hr);
 }
@@ -153,4 +183,4 @@ size_t CRecordingSink::Count() {
   return samples_.size();
 }
 
-}  // namespace dshow_test
+}  // namespace orba_test
