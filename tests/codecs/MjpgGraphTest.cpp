@@ -20,6 +20,9 @@
 
 using namespace codec_test;
 using orba::ComPtr;
+using orba_test::CPushSource;
+using orba_test::CRecordingSink;
+using orba_test::FindPin;
 
 namespace {
 
@@ -31,20 +34,32 @@ class MjpgGraph : public ::testing::Test {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                      graph_.PutVoid()));
-    AM_MEDIA_TYPE mt = MakeVideoType(MEDIASUBTYPE_MJPG, CompressedFormat(kMjpg, kW, kH, kW * kH * 3));
-    source_ = new TestSource(mt, kW * kH * 3);
-    orba::FreeMediaType(mt);
-    ASSERT_EQ(S_OK, graph_->AddFilter(source_, L"MJPG Source"));
+    CMediaType mt;
+    orba_test::MakeMjpgType(&mt, kW, kH);
+    source_ = new CPushSource(mt, kW * kH * 3);
+    sourceFilter_ = static_cast<IBaseFilter*>(source_);
+    ASSERT_EQ(S_OK, graph_->AddFilter(sourceFilter_.Get(), L"MJPG Source"));
   }
   void TearDown() override {
     if (graph_) {
       ComPtr<IMediaControl> control;
       if (SUCCEEDED(graph_.QueryInterface(IID_IMediaControl, control))) control->Stop();
-      if (source_) graph_->RemoveFilter(source_);
+      if (sourceFilter_) graph_->RemoveFilter(sourceFilter_.Get());
     }
-    if (source_) source_->Release();
+    sourceFilter_.Reset();
+    source_ = nullptr;
     graph_.Reset();
     CoUninitialize();
+  }
+
+  // A key frame with its start and stop time, as the camera sends them.
+  HRESULT PushTimed(const std::string& bytes, REFERENCE_TIME start) {
+    orba_test::SampleDesc desc;
+    desc.data = bytes;
+    desc.start = start;
+    desc.stop = start + 333333;
+    desc.syncPoint = true;
+    return source_->Push(desc);
   }
 
   // The filter on the other side of `pin`.
@@ -58,18 +73,6 @@ class MjpgGraph : public ::testing::Test {
     return filter;
   }
 
-  static ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION dir) {
-    ComPtr<IEnumPins> pins;
-    if (FAILED(filter->EnumPins(&pins))) return {};
-    ComPtr<IPin> pin;
-    ULONG fetched = 0;
-    while (pins->Next(1, &pin, &fetched) == S_OK) {
-      PIN_DIRECTION d;
-      if (SUCCEEDED(pin->QueryDirection(&d)) && d == dir) return pin;
-    }
-    return {};
-  }
-
   static CLSID ClassOf(IBaseFilter* filter) {
     CLSID clsid = GUID_NULL;
     filter->GetClassID(&clsid);
@@ -77,11 +80,12 @@ class MjpgGraph : public ::testing::Test {
   }
 
   ComPtr<IGraphBuilder> graph_;
-  TestSource* source_ = nullptr;
+  CPushSource* source_ = nullptr;  // owned through sourceFilter_
+  ComPtr<IBaseFilter> sourceFilter_;
 };
 
 // Accepts uncompressed RGB of the camera's size with the given subtype.
-SinkPin::Accept AcceptRgb(GUID subtype, WORD bits) {
+CRecordingSink::Accept AcceptRgb(GUID subtype, WORD bits) {
   return [subtype, bits](const AM_MEDIA_TYPE& mt) {
     if (mt.majortype != MEDIATYPE_Video || mt.subtype != subtype || mt.formattype != FORMAT_VideoInfo) return false;
     if (!mt.pbFormat || mt.cbFormat < sizeof(VIDEOINFOHEADER)) return false;
@@ -98,12 +102,12 @@ TEST_F(MjpgGraph, IntelligentConnectPutsTheAviDecompressorBeforeTheVmr9) {
   ASSERT_EQ(S_OK, CoCreateInstance(CLSID_VideoMixingRenderer9, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                    vmr.PutVoid()));
   ASSERT_EQ(S_OK, graph_->AddFilter(vmr.Get(), L"VMR9"));
-  ComPtr<IPin> vmrIn = FirstPin(vmr.Get(), PINDIR_INPUT);
+  ComPtr<IPin> vmrIn = FindPin(vmr.Get(), PINDIR_INPUT);
   ASSERT_TRUE(vmrIn);
 
-  ASSERT_EQ(S_OK, graph_->Connect(&source_->output(), vmrIn.Get()));
+  ASSERT_EQ(S_OK, graph_->Connect(source_->OutPin(), vmrIn.Get()));
 
-  ComPtr<IBaseFilter> decoder = PeerFilter(&source_->output());
+  ComPtr<IBaseFilter> decoder = PeerFilter(source_->OutPin());
   ASSERT_TRUE(decoder);
   EXPECT_TRUE(ClassOf(decoder.Get()) == CLSID_AVIDec) << "the inserted filter is not the AVI Decompressor";
   ComPtr<IBaseFilter> rendererSide = PeerFilter(vmrIn.Get());
@@ -130,10 +134,10 @@ TEST_F(MjpgGraph, Vmr9ShowsTheDecodedPicture) {
   ASSERT_EQ(S_OK, CoCreateInstance(CLSID_VideoMixingRenderer9, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                    vmr.PutVoid()));
   ASSERT_EQ(S_OK, graph_->AddFilter(vmr.Get(), L"VMR9"));
-  ComPtr<IPin> vmrIn = FirstPin(vmr.Get(), PINDIR_INPUT);
+  ComPtr<IPin> vmrIn = FindPin(vmr.Get(), PINDIR_INPUT);
   ASSERT_TRUE(vmrIn);
-  ASSERT_EQ(S_OK, graph_->Connect(&source_->output(), vmrIn.Get()));
-  ComPtr<IBaseFilter> decoder = PeerFilter(&source_->output());
+  ASSERT_EQ(S_OK, graph_->Connect(source_->OutPin(), vmrIn.Get()));
+  ComPtr<IBaseFilter> decoder = PeerFilter(source_->OutPin());
   ASSERT_TRUE(decoder);
 
   ComPtr<IMediaControl> control;
@@ -143,7 +147,7 @@ TEST_F(MjpgGraph, Vmr9ShowsTheDecodedPicture) {
   // Without time stamps, as a live source may send them: each is shown at once
   // (late time-stamped frames the renderer would drop).
   const int seeds[] = {21, 22, 23};
-  for (int seed : seeds) EXPECT_EQ(S_OK, source_->output().Deliver(MakeJpeg(kW, kH, seed), kNoTime)) << seed;
+  for (int seed : seeds) EXPECT_EQ(S_OK, source_->Push(MakeJpeg(kW, kH, seed))) << seed;
 
   ComPtr<IBasicVideo> basic;
   ASSERT_EQ(S_OK, graph_.QueryInterface(IID_IBasicVideo, basic));
@@ -179,15 +183,18 @@ class MjpgGraphStreams : public MjpgGraph, public ::testing::WithParamInterface<
 
 TEST_P(MjpgGraphStreams, DecodedFramesReachTheRenderer) {
   const WORD bits = static_cast<WORD>(GetParam());
-  TestSink* sink = new TestSink(AcceptRgb(bits == 32 ? MEDIASUBTYPE_RGB32 : MEDIASUBTYPE_RGB24, bits));
-  ASSERT_EQ(S_OK, graph_->AddFilter(sink, L"RGB Sink"));
+  // Like a renderer: no allocator of its own.
+  CRecordingSink* sink =
+      new CRecordingSink(false, AcceptRgb(bits == 32 ? MEDIASUBTYPE_RGB32 : MEDIASUBTYPE_RGB24, bits));
+  ComPtr<IBaseFilter> sinkFilter(static_cast<IBaseFilter*>(sink));
+  ASSERT_EQ(S_OK, graph_->AddFilter(sinkFilter.Get(), L"RGB Sink"));
 
-  HRESULT hr = graph_->Connect(&source_->output(), &sink->input());
+  HRESULT hr = graph_->Connect(source_->OutPin(), sink->InPin());
   ASSERT_EQ(S_OK, hr);
-  ComPtr<IBaseFilter> decoder = PeerFilter(&source_->output());
+  ComPtr<IBaseFilter> decoder = PeerFilter(source_->OutPin());
   ASSERT_TRUE(decoder);
   EXPECT_TRUE(ClassOf(decoder.Get()) == CLSID_AVIDec);
-  const BITMAPINFOHEADER bi = reinterpret_cast<const VIDEOINFOHEADER*>(sink->input().mediaType().pbFormat)->bmiHeader;
+  const BITMAPINFOHEADER bi = reinterpret_cast<const VIDEOINFOHEADER*>(sink->Pin()->CurrentMediaType().pbFormat)->bmiHeader;
   const bool bottomUp = bi.biHeight > 0;
 
   ComPtr<IMediaControl> control;
@@ -199,22 +206,21 @@ TEST_P(MjpgGraphStreams, DecodedFramesReachTheRenderer) {
   ASSERT_EQ(State_Paused, state);
 
   const std::string frames[] = {MakeJpeg(kW, kH, 11), StripHuffmanTables(MakeJpeg(kW, kH, 12))};
-  for (size_t i = 0; i < 2; ++i)
-    EXPECT_EQ(S_OK, source_->output().Deliver(frames[i], static_cast<REFERENCE_TIME>(i) * 333333)) << i;
+  for (size_t i = 0; i < 2; ++i) EXPECT_EQ(S_OK, PushTimed(frames[i], static_cast<REFERENCE_TIME>(i) * 333333)) << i;
   control->Stop();
 
-  ASSERT_EQ(2u, sink->input().samples.size());
+  const std::vector<orba_test::ReceivedSample> samples = sink->Samples();
+  ASSERT_EQ(2u, samples.size());
   const std::string originals[] = {MakeJpeg(kW, kH, 11), MakeJpeg(kW, kH, 12)};
   for (size_t i = 0; i < 2; ++i) {
     const std::vector<uint8_t> want = ReferenceDecode(originals[i], kW, kH, bits / 8, bottomUp, DibStride(kW, bits));
-    const std::string& got = sink->input().samples[i];
+    const std::string& got = samples[i].data;
     ASSERT_EQ(want.size(), got.size()) << i;
     EXPECT_TRUE(std::equal(want.begin(), want.end(), reinterpret_cast<const uint8_t*>(got.data()))) << "frame " << i;
   }
 
-  graph_->RemoveFilter(sink);
+  graph_->RemoveFilter(sinkFilter.Get());
   graph_->RemoveFilter(decoder.Get());
-  sink->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(Rgb, MjpgGraphStreams, ::testing::Values(24, 32),
