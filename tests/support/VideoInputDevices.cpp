@@ -1,7 +1,10 @@
 #include "VideoInputDevices.h"
 
+#include <dshow.h>
+
 #include <vector>
 
+#include "orba/ComPtr.h"
 #include "orba/Scoped.h"
 
 namespace orba_test {
@@ -54,6 +57,35 @@ ScopedVideoInputDevices::ScopedVideoInputDevices(Mode mode)
                          std::string(kVideoInputInstanceKey) + "\\" + instance.name);
     }
   }
+}
+
+std::vector<std::string> VideoInputDeviceNames() {
+  std::vector<std::string> names;
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  {
+    orba::ComPtr<ICreateDevEnum> devices;
+    orba::ComPtr<IEnumMoniker> monikers;
+    if (SUCCEEDED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_ICreateDevEnum, devices.PutVoid())) &&
+        devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) == S_OK) {
+      orba::ComPtr<IMoniker> moniker;
+      ULONG fetched = 0;
+      while (monikers->Next(1, &moniker, &fetched) == S_OK) {
+        orba::ComPtr<IPropertyBag> bag;
+        VARIANT v;
+        VariantInit(&v);
+        if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())) &&
+            SUCCEEDED(bag->Read(L"FriendlyName", &v, nullptr)) && v.vt == VT_BSTR) {
+          char name[256] = {};  // the last byte stays the terminator
+          WideCharToMultiByte(CP_ACP, 0, v.bstrVal, -1, name, sizeof name - 1, nullptr, nullptr);
+          names.push_back(name);
+        }
+        VariantClear(&v);
+      }
+    }
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return names;
 }
 
 }  // namespace orba_test

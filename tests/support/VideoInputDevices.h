@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "RegistrySnapshot.h"
 
@@ -19,6 +20,10 @@ extern const char kOrbaCameraDevicePath[];
 // Registers one device instance; devicePath null leaves "DevicePath" out.
 bool AddVideoInputDevice(const std::string& instance, const std::string& friendlyName,
                          const std::string& clsid, const char* devicePath);
+
+// The friendly names of the video input devices in the system device
+// enumerator's order (COM is initialised for the call when it is not yet).
+std::vector<std::string> VideoInputDeviceNames();
 
 // For the lifetime of the object the video input category holds no ORBA camera
 // (kRemoveCameras) or nothing at all (kRemoveAll); everything is put back after.

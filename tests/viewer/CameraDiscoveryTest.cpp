@@ -35,35 +35,6 @@ GUID ClassOf(IBaseFilter* filter) {
   return id;
 }
 
-// The friendly names of the category's devices in enumeration order.
-std::vector<std::string> EnumeratedNames() {
-  std::vector<std::string> names;
-  orba::ComPtr<ICreateDevEnum> devices;
-  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_ICreateDevEnum, devices.PutVoid()))) {
-    return names;
-  }
-  orba::ComPtr<IEnumMoniker> monikers;
-  if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK) {
-    return names;
-  }
-  orba::ComPtr<IMoniker> moniker;
-  ULONG fetched = 0;
-  while (monikers->Next(1, &moniker, &fetched) == S_OK) {
-    orba::ComPtr<IPropertyBag> bag;
-    VARIANT v;
-    VariantInit(&v);
-    if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())) &&
-        SUCCEEDED(bag->Read(L"FriendlyName", &v, nullptr)) && v.vt == VT_BSTR) {
-      char name[256];
-      WideCharToMultiByte(CP_ACP, 0, v.bstrVal, -1, name, sizeof name, nullptr, nullptr);
-      names.push_back(name);
-    }
-    VariantClear(&v);
-  }
-  return names;
-}
-
 class CameraDiscovery : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -95,7 +66,7 @@ TEST_F(CameraDiscovery, TheFirstEnumeratedOfTwoCamerasIsUsed) {
     const char* second = round == 0 ? kNullRendererClsid : kSmartTeeClsid;
     ASSERT_TRUE(AddVideoInputDevice(kInstanceA, "camera A", first, kOrbaCameraDevicePath));
     ASSERT_TRUE(AddVideoInputDevice(kInstanceB, "camera B", second, kOrbaCameraDevicePath));
-    const auto names = EnumeratedNames();
+    const auto names = orba_test::VideoInputDeviceNames();
     ASSERT_EQ(2u, names.size());
     const char* expected = names[0] == "camera A" ? first : second;
 

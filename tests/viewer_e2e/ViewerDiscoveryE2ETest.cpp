@@ -33,36 +33,6 @@ const char kUpperPath[] =
 
 const char kCameraEnumKey[] = "System\\CurrentControlSet\\Enum\\USB\\Vid_0525&Pid_a941&MI_00";
 
-// The friendly names of the video input devices in enumeration order.
-std::vector<std::string> EnumeratedNames() {
-  std::vector<std::string> names;
-  if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return names;
-  {
-    orba::ComPtr<ICreateDevEnum> devices;
-    orba::ComPtr<IEnumMoniker> monikers;
-    if (SUCCEEDED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_ICreateDevEnum, devices.PutVoid())) &&
-        devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) == S_OK) {
-      orba::ComPtr<IMoniker> moniker;
-      ULONG fetched = 0;
-      while (monikers->Next(1, &moniker, &fetched) == S_OK) {
-        orba::ComPtr<IPropertyBag> bag;
-        VARIANT v;
-        VariantInit(&v);
-        if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())) &&
-            SUCCEEDED(bag->Read(L"FriendlyName", &v, nullptr)) && v.vt == VT_BSTR) {
-          char name[256] = {};
-          WideCharToMultiByte(CP_ACP, 0, v.bstrVal, -1, name, sizeof name, nullptr, nullptr);
-          names.push_back(name);
-        }
-        VariantClear(&v);
-      }
-    }
-  }
-  CoUninitialize();
-  return names;
-}
-
 struct Device {
   const char* name;
   bool simulatedCamera;  // else a Smart Tee, which has no camera control
@@ -95,7 +65,7 @@ TEST_P(ViewerDiscovery, UsesTheFirstMatchingDevice) {
     order.push_back(d.name);
   }
   // Each case is decisive only in this order.
-  ASSERT_EQ(order, EnumeratedNames());
+  ASSERT_EQ(order, orba_test::VideoInputDeviceNames());
 
   ViewerProcess viewer;
   if (c.outcome == DiscoveryCase::kStarts) {
