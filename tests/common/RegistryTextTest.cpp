@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "RegistrySnapshot.h"
 #include "orba/ImagesDir.h"
 #include "orba/Scoped.h"
 #include "orba/Text.h"
@@ -68,52 +69,21 @@ TEST_F(RegistryText, OtherTypesAreRefused) {
             orba::ReadRegistryString(HKEY_CURRENT_USER, kTestKey, "v", buf, sizeof buf));
 }
 
-// Saves a value and puts it back (or removes it) when the test ends.
-class SavedValue {
- public:
-  SavedValue(const char* subkey, const char* name) : subkey_(subkey), name_(name) {
-    RegCreateKeyExA(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.Put(),
-                    nullptr);
-    DWORD size = sizeof data_;
-    had_ = RegQueryValueExA(key_.Get(), name, nullptr, &type_, data_, &size) == ERROR_SUCCESS;
-    size_ = size;
-  }
-  ~SavedValue() {
-    if (had_) {
-      RegSetValueExA(key_.Get(), name_, 0, type_, data_, size_);
-    } else {
-      RegDeleteValueA(key_.Get(), name_);
-    }
-  }
-  void Set(DWORD type, const char* text) {
-    RegSetValueExA(key_.Get(), name_, 0, type, reinterpret_cast<const BYTE*>(text),
-                   static_cast<DWORD>(strlen(text) + 1));
-  }
-  void Remove() { RegDeleteValueA(key_.Get(), name_); }
-
- private:
-  const char* subkey_;
-  const char* name_;
-  orba::ScopedHKEY key_;
-  bool had_ = false;
-  DWORD type_ = 0;
-  BYTE data_[2048];
-  DWORD size_ = 0;
-};
+using orba_test::ScopedRegistryValue;
 
 TEST(ImagesDir, PlainShellFolderGetsSubfolder) {
-  SavedValue legacy(kShellFolders, "My Pictures");
-  legacy.Set(REG_SZ, "C:\\users\\someone\\Pictures");
+  ScopedRegistryValue legacy(HKEY_CURRENT_USER, kShellFolders, "My Pictures");
+  legacy.Set("C:\\users\\someone\\Pictures");
   char out[kImagesDirBytes];
   GetImagesDirPath(out, sizeof out);
   EXPECT_STREQ("C:\\users\\someone\\Pictures\\ORBA", out);
 }
 
 TEST(ImagesDir, UserShellFolderIsExpanded) {
-  SavedValue legacy(kShellFolders, "My Pictures");
-  SavedValue user(kUserShellFolders, "My Pictures");
+  ScopedRegistryValue legacy(HKEY_CURRENT_USER, kShellFolders, "My Pictures");
+  ScopedRegistryValue user(HKEY_CURRENT_USER, kUserShellFolders, "My Pictures");
   legacy.Remove();
-  user.Set(REG_EXPAND_SZ, "%USERPROFILE%\\Pictures");
+  user.Set("%USERPROFILE%\\Pictures", REG_EXPAND_SZ);
   char out[kImagesDirBytes];
   GetImagesDirPath(out, sizeof out);
   char expected[MAX_PATH];
@@ -122,8 +92,8 @@ TEST(ImagesDir, UserShellFolderIsExpanded) {
 }
 
 TEST(ImagesDir, NothingReadableGivesRootFolder) {
-  SavedValue legacy(kShellFolders, "My Pictures");
-  SavedValue user(kUserShellFolders, "My Pictures");
+  ScopedRegistryValue legacy(HKEY_CURRENT_USER, kShellFolders, "My Pictures");
+  ScopedRegistryValue user(HKEY_CURRENT_USER, kUserShellFolders, "My Pictures");
   legacy.Remove();
   user.Remove();
   char out[kImagesDirBytes];
@@ -132,11 +102,11 @@ TEST(ImagesDir, NothingReadableGivesRootFolder) {
 }
 
 TEST(ImagesDir, OverlongFolderIsTreatedAsUnreadable) {
-  SavedValue legacy(kShellFolders, "My Pictures");
-  SavedValue user(kUserShellFolders, "My Pictures");
+  ScopedRegistryValue legacy(HKEY_CURRENT_USER, kShellFolders, "My Pictures");
+  ScopedRegistryValue user(HKEY_CURRENT_USER, kUserShellFolders, "My Pictures");
   user.Remove();
   std::string longPath = "C:\\" + std::string(1200, 'p');
-  legacy.Set(REG_SZ, longPath.c_str());
+  legacy.Set(longPath);
   char out[kImagesDirBytes];
   GetImagesDirPath(out, sizeof out);
   EXPECT_STREQ("\\ORBA", out);

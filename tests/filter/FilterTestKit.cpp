@@ -4,7 +4,6 @@
 #include <dlgs.h>
 #include <turbojpeg.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "TestEnv.h"
@@ -23,16 +22,6 @@ const char kSettingsKey[] = "Software\\Opticorva\\ORBA";
 // {6E0A3F10-41C2-4D7B-8F3A-1B2C3D4E5F71}
 const GUID kClsidAllocatorSink = {
     0x6e0a3f10, 0x41c2, 0x4d7b, {0x8f, 0x3a, 0x1b, 0x2c, 0x3d, 0x4e, 0x5f, 0x71}};
-
-bool SetStringValue(const char* key, const char* name, const std::string& text) {
-  orba::ScopedHKEY k;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.Put(),
-                      nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  return RegSetValueExA(k.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                        static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
-}
 
 }  // namespace
 
@@ -299,8 +288,8 @@ PictureFolderScope::PictureFolderScope()
     : shellFolders_(HKEY_CURRENT_USER, kShellFolders),
       userShellFolders_(HKEY_CURRENT_USER, kUserShellFolders),
       root_(orba_test::MakeTempDir("pictures")) {
-  EXPECT_TRUE(SetStringValue(kShellFolders, "My Pictures", root_));
-  EXPECT_TRUE(SetStringValue(kUserShellFolders, "My Pictures", root_));
+  EXPECT_TRUE(orba_test::WriteTextValue(HKEY_CURRENT_USER, kShellFolders, "My Pictures", root_));
+  EXPECT_TRUE(orba_test::WriteTextValue(HKEY_CURRENT_USER, kUserShellFolders, "My Pictures", root_));
 }
 
 PictureFolderScope::~PictureFolderScope() { orba_test::RemoveTree(root_); }
@@ -326,25 +315,12 @@ std::string SettingsKeyScope::ReadText(const char* value) const {
 }
 
 bool SettingsKeyScope::WriteText(const char* value, const std::string& text) const {
-  return SetStringValue(kSettingsKey, value, text);
+  return orba_test::WriteTextValue(HKEY_CURRENT_USER, kSettingsKey, value, text);
 }
 
 bool SettingsKeyScope::HasValue(const char* value) const {
   return RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, value, RRF_RT_ANY, nullptr, nullptr,
                       nullptr) == ERROR_SUCCESS;
-}
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
-  } while (FindNextFileA(find, &data));
-  FindClose(find);
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 std::string ShortPath(const std::string& path) {

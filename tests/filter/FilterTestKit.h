@@ -16,6 +16,7 @@
 
 #include "IORBAProc.h"
 #include "RegistrySnapshot.h"
+#include "TestEnv.h"
 #include "TestFilters.h"
 #include "dshow_base/Streams.h"
 #include "orba/ComPtr.h"
@@ -202,7 +203,9 @@ class SettingsKeyScope {
 };
 
 // File names (not paths) in a folder, sorted.
-std::vector<std::string> FilesIn(const std::string& folder);
+inline std::vector<std::string> FilesIn(const std::string& folder) {
+  return orba_test::ListFolder(folder, orba_test::ListWhat::kFilesOnly);
+}
 // The short (8.3) form of a path.
 std::string ShortPath(const std::string& path);
 

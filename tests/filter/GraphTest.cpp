@@ -3,7 +3,6 @@
 // compared with the camera's frames regenerated from their frame numbers.
 #include <gtest/gtest.h>
 
-#include <functional>
 
 #include "FilterTestKit.h"
 #include "TestEnv.h"
@@ -16,15 +15,7 @@ namespace {
 
 using orba_test::FileExists;
 using orba_test::ReadFileBytes;
-
-bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  while (!cond()) {
-    if (GetTickCount64() > end) return false;
-    Sleep(20);
-  }
-  return true;
-}
+using orba_test::WaitFor;
 
 class ProcGraph : public ::testing::Test {
  protected:

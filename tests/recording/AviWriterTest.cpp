@@ -12,6 +12,7 @@
 #include "AviWriter.h"
 #include "ConvertFrames.h"
 #include "RecordingTestUtil.h"
+#include "RegistrySnapshot.h"
 #include "TestEnv.h"
 
 using rec_test::Bytes;
@@ -128,7 +129,7 @@ TEST_F(AviWriterTest, NameTooLongIsNotCutButFailsToOpen) {
   EXPECT_STREQ("", writer->GetFileName());
   EXPECT_EQ(E_FAIL, writer->AppendNewFrame(kVideoWidth, kVideoHeight, picture.data(), 24));
   EXPECT_STREQ("Unable to Create the Movie File", writer->GetLastErrorMessage());
-  EXPECT_TRUE(rec_test::ListFolder(dir_).empty());
+  EXPECT_TRUE(orba_test::ListFolder(dir_).empty());
 }
 
 TEST_F(AviWriterTest, UnknownCodecFailsAtTheCompressedStream) {
@@ -143,7 +144,7 @@ TEST_F(AviWriterTest, UnknownCodecFailsAtTheCompressedStream) {
 }
 
 TEST_F(AviWriterTest, MissingXvidCodecFailsAtTheCompressedStream) {
-  rec_test::ScopedRegistryString driver(HKEY_LOCAL_MACHINE, kDrivers32, "vidc.xvid");
+  orba_test::ScopedRegistryValue driver(HKEY_LOCAL_MACHINE, kDrivers32, "vidc.xvid");
   ASSERT_TRUE(driver.Remove());
   const std::string path = dir_ + "\\nocodec.avi";
   const Bytes picture = Picture(0);

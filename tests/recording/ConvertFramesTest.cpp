@@ -10,6 +10,7 @@
 #include "ConvertFrames.h"
 #include "DebugOutputCapture.h"
 #include "RecordingTestUtil.h"
+#include "RegistrySnapshot.h"
 #include "TestEnv.h"
 
 using rec_test::Bytes;
@@ -102,7 +103,7 @@ TEST_F(ConvertFramesTest, NoFramesGiveNoVideoAndNoFolder) {
     EXPECT_FALSE(orba_test::FileExists(folder_));
     EXPECT_TRUE(log.Contains("file = NULL!"));
     EXPECT_TRUE(log.Contains("Stopped saving video! :)"));
-    EXPECT_TRUE(rec_test::ListFolder(pictures_).empty());
+    EXPECT_TRUE(orba_test::ListFolder(pictures_).empty());
   }
 }
 
@@ -294,13 +295,13 @@ TEST_F(ConvertFramesTest, WithoutAWriterTheFramesAreKeptNextToThePictures) {
   EXPECT_FALSE(orba_test::FileExists(folder_));
   const std::string kept = pictures_ + "\\video_240103_09.05.07_frames";
   EXPECT_EQ((std::vector<std::string>{"frame_0.jpg", "frame_1.jpg", "frame_2.jpg"}),
-            rec_test::ListFolder(kept));
+            orba_test::ListFolder(kept));
   EXPECT_EQ(0u, log.Count("Decode time JPEG"));
   EXPECT_FALSE(log.Contains("Stopped saving video! :)"));
 }
 
 TEST_F(ConvertFramesTest, WhenTheCodecIsMissingTheFramesAreKept) {
-  rec_test::ScopedRegistryString driver(HKEY_LOCAL_MACHINE, kDrivers32, "vidc.xvid");
+  orba_test::ScopedRegistryValue driver(HKEY_LOCAL_MACHINE, kDrivers32, "vidc.xvid");
   ASSERT_TRUE(driver.Remove());
   WriteCameraFrames({0, 1});
   orba_test::DebugOutputCapture log;
@@ -309,7 +310,7 @@ TEST_F(ConvertFramesTest, WhenTheCodecIsMissingTheFramesAreKept) {
   EXPECT_FALSE(orba_test::FileExists(final_));
   EXPECT_FALSE(orba_test::FileExists(folder_));
   EXPECT_EQ((std::vector<std::string>{"frame_0.jpg", "frame_1.jpg"}),
-            rec_test::ListFolder(pictures_ + "\\video_240103_09.05.07_frames"));
+            orba_test::ListFolder(pictures_ + "\\video_240103_09.05.07_frames"));
   EXPECT_TRUE(log.Contains("AppendNewFrame failed! error:"));
   EXPECT_TRUE(log.Contains("Unable to Create Compressed Stream: Check your CODEC options"));
 }
@@ -322,7 +323,7 @@ TEST_F(ConvertFramesTest, WithoutTheDecoderTheFramesAreKept) {
   EXPECT_EQ(nullptr, job.params().writer);
   EXPECT_FALSE(orba_test::FileExists(final_));
   EXPECT_EQ((std::vector<std::string>{"frame_0.jpg"}),
-            rec_test::ListFolder(pictures_ + "\\video_240103_09.05.07_frames"));
+            orba_test::ListFolder(pictures_ + "\\video_240103_09.05.07_frames"));
 }
 
 TEST_F(ConvertFramesTest, FrameFileNamesAreReadAsTheFilterWritesThem) {

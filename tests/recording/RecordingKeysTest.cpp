@@ -14,6 +14,7 @@
 #include "DebugOutputCapture.h"
 #include "Recording.h"
 #include "RecordingTestUtil.h"
+#include "RegistrySnapshot.h"
 #include "Startup.h"
 #include "TestEnv.h"
 #include "ViewerState.h"
@@ -171,7 +172,7 @@ class RecordingKeysTest : public ::testing::Test {
   std::string TempFolder() const { return pictures_ + "\\temp"; }
 
   std::string root_, pictures_;
-  rec_test::ScopedRegistryString myPictures_{HKEY_CURRENT_USER, kShellFolders, "My Pictures"};
+  orba_test::ScopedRegistryValue myPictures_{HKEY_CURRENT_USER, kShellFolders, "My Pictures"};
   RecordingSoundPlayer previousPlayer_ = nullptr;
   FakeOrbaProc filter_;
 };

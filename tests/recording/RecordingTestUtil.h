@@ -70,23 +70,4 @@ class ConvertJob {
   HANDLE thread_ = nullptr;
 };
 
-// Files in a folder (names only), sorted.
-std::vector<std::string> ListFolder(const std::string& folder);
-
-// Sets or removes a string value and puts the old state back at destruction.
-class ScopedRegistryString {
- public:
-  ScopedRegistryString(HKEY root, const std::string& key, const std::string& value);
-  ~ScopedRegistryString();
-  bool Set(const std::string& data);
-  bool Remove();
-
- private:
-  HKEY root_;
-  std::string key_, value_;
-  bool existed_ = false;
-  DWORD type_ = REG_SZ;
-  std::vector<BYTE> saved_;
-};
-
 }  // namespace rec_test

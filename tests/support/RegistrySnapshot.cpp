@@ -104,6 +104,58 @@ ScopedRegistryTree::~ScopedRegistryTree() {
   if (existed_) WriteRegistryTree(root_, path_, saved_);
 }
 
+ScopedRegistryValue::ScopedRegistryValue(HKEY root, std::string path, std::string value)
+    : root_(root), path_(std::move(path)), value_(std::move(value)) {
+  orba::ScopedHKEY key;
+  if (RegOpenKeyExA(root_, path_.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS) return;
+  DWORD size = 0;
+  if (RegQueryValueExA(key.Get(), value_.c_str(), nullptr, &type_, nullptr, &size) != ERROR_SUCCESS) {
+    return;
+  }
+  saved_.resize(size);
+  existed_ = RegQueryValueExA(key.Get(), value_.c_str(), nullptr, &type_,
+                              saved_.empty() ? nullptr : saved_.data(), &size) == ERROR_SUCCESS;
+  saved_.resize(size);
+}
+
+ScopedRegistryValue::~ScopedRegistryValue() {
+  orba::ScopedHKEY key;
+  if (RegCreateKeyExA(root_, path_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(),
+                      nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  if (existed_) {
+    RegSetValueExA(key.Get(), value_.c_str(), 0, type_, saved_.empty() ? nullptr : saved_.data(),
+                   static_cast<DWORD>(saved_.size()));
+  } else {
+    RegDeleteValueA(key.Get(), value_.c_str());
+  }
+}
+
+bool ScopedRegistryValue::Set(const std::string& text, DWORD type) {
+  return WriteTextValue(root_, path_, value_.c_str(), text, type);
+}
+
+bool ScopedRegistryValue::Remove() {
+  orba::ScopedHKEY key;
+  if (RegOpenKeyExA(root_, path_.c_str(), 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS) {
+    return false;
+  }
+  const LONG rc = RegDeleteValueA(key.Get(), value_.c_str());
+  return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+}
+
+bool WriteTextValue(HKEY root, const std::string& path, const char* value,
+                    const std::string& text, DWORD type) {
+  orba::ScopedHKEY key;
+  if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(),
+                      nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  return RegSetValueExA(key.Get(), value, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                        static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+}
+
 long long ReadDwordValue(HKEY root, const std::string& path, const char* value) {
   orba::ScopedHKEY key;
   if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS) {

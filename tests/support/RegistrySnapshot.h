@@ -1,6 +1,7 @@
 #pragma once
-// Saving and restoring registry trees around tests that change the prefix's
-// registry (device instances, machine-wide switches, the settings key).
+// Saving and restoring registry trees and values around tests that change the
+// prefix's registry (device instances, machine-wide switches, the settings key,
+// shell folders, installed drivers).
 #include <windows.h>
 
 #include <memory>
@@ -45,7 +46,33 @@ class ScopedRegistryTree {
   RegistryKeyCopy saved_;
 };
 
+// Saves one value at construction and puts it back (or removes it, when it did
+// not exist) at destruction.
+class ScopedRegistryValue {
+ public:
+  ScopedRegistryValue(HKEY root, std::string path, std::string value);
+  ScopedRegistryValue(const ScopedRegistryValue&) = delete;
+  ScopedRegistryValue& operator=(const ScopedRegistryValue&) = delete;
+  ~ScopedRegistryValue();
+  bool existed() const { return existed_; }
+  // Stores text (REG_SZ or REG_EXPAND_SZ), creating the key when needed.
+  bool Set(const std::string& text, DWORD type = REG_SZ);
+  // True when the value is gone (or never was).
+  bool Remove();
+
+ private:
+  HKEY root_;
+  std::string path_;
+  std::string value_;
+  bool existed_ = false;
+  DWORD type_ = REG_NONE;
+  std::vector<BYTE> saved_;
+};
+
 // A DWORD value, or -1 when absent or of another kind.
 long long ReadDwordValue(HKEY root, const std::string& path, const char* value);
+// Stores a text value (with its terminating null), creating the key when needed.
+bool WriteTextValue(HKEY root, const std::string& path, const char* value,
+                    const std::string& text, DWORD type = REG_SZ);
 
 }  // namespace orba_test

@@ -2,8 +2,11 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
+
+#include "orba/Scoped.h"
 
 namespace orba_test {
 
@@ -61,6 +64,45 @@ std::string MakeTempDir(const char* tag) {
   RemoveTree(name);
   CreateDirectoryA(name, nullptr);
   return name;
+}
+
+std::vector<std::string> ListFolder(const std::string& folder, ListWhat what) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found = {};
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    if (what == ListWhat::kFilesOnly && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    names.push_back(name);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  while (!cond()) {
+    if (GetTickCount64() > end) return false;
+    Sleep(10);
+  }
+  return true;
+}
+
+int RunProgram(const std::string& commandLine, DWORD timeoutMs) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  std::string cmd = commandLine;
+  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+  orba::ScopedHandle process(pi.hProcess);
+  orba::ScopedHandle thread(pi.hThread);
+  if (WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  return static_cast<int>(code);
 }
 
 }  // namespace orba_test

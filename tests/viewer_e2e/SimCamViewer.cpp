@@ -32,15 +32,6 @@ std::string SimCamClsidText() {
   return narrow;
 }
 
-bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  while (!cond()) {
-    if (GetTickCount64() > end) return false;
-    Sleep(20);
-  }
-  return true;
-}
-
 bool WindowAnswers(HWND window) {
   DWORD_PTR result = 0;
   return IsWindow(window) &&

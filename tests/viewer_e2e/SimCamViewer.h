@@ -7,11 +7,11 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "RegistrySnapshot.h"
+#include "TestEnv.h"
 #include "VideoInputDevices.h"
 #include "ViewerProcess.h"
 #include "simcam/SimCamControl.h"
@@ -31,8 +31,7 @@ constexpr size_t kCallsPerCommand = 5;
 // The class of OrbaSimCam.ax's capture filter as registry text.
 std::string SimCamClsidText();
 
-// Waits until cond holds or the time is up; true when it held.
-bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs);
+using orba_test::WaitFor;
 
 // A window answers when its thread takes sent messages.
 bool WindowAnswers(HWND window);

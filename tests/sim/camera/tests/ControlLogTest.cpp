@@ -4,7 +4,6 @@
 
 #include "SimCamTestUtil.h"
 #include "TestEnv.h"
-#include "orba/Scoped.h"
 
 namespace simcam_test {
 namespace {
@@ -68,25 +67,10 @@ TEST_F(SimCamTest, SetAndGetAreAnsweredAndLogged) {
   EXPECT_TRUE(simcam::ReadLog(log).empty());
 }
 
-// Runs a program of the build and waits for it; its exit code, or -1.
-int RunProgram(const std::string& commandLine) {
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  std::string cmd = commandLine;
-  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-  orba::ScopedHandle process(pi.hProcess);
-  orba::ScopedHandle thread(pi.hThread);
-  if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) return -1;
-  DWORD code = 0;
-  GetExitCodeProcess(pi.hProcess, &code);
-  return static_cast<int>(code);
-}
-
 TEST_F(SimCamTest, CommandsFromAnotherProcessAreDecodedFromTheLog) {
   // Another process finds the camera, as the viewer does, and sends four frames.
   const std::string tool = orba_test::BinPath("simcam_send.exe");
-  ASSERT_EQ(0, RunProgram("\"" + tool + "\" F0:03 F0:04 F0:09 6E:0C"));
+  ASSERT_EQ(0, orba_test::RunProgram("\"" + tool + "\" F0:03 F0:04 F0:09 6E:0C"));
 
   const std::vector<simcam::PropertyCall> calls = simcam::ReadLog();
   ASSERT_EQ(4u * 5u, calls.size());
@@ -116,7 +100,7 @@ TEST_F(SimCamTest, AnotherProcessFindsNoControlWhenItIsSwitchedOff) {
   simcam::Options options;
   options.noPropertySet = true;
   ASSERT_TRUE(simcam::SetOptions(options));
-  EXPECT_EQ(3, RunProgram("\"" + orba_test::BinPath("simcam_send.exe") + "\" F0:05"));
+  EXPECT_EQ(3, orba_test::RunProgram("\"" + orba_test::BinPath("simcam_send.exe") + "\" F0:05"));
   EXPECT_TRUE(simcam::ReadLog().empty());
 }
 

@@ -7,11 +7,11 @@
 #include <turbojpeg.h>
 
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "GraphTestUtil.h"
+#include "TestEnv.h"
 #include "orba/ComPtr.h"
 #include "simcam/SimCamControl.h"
 #include "simcam/SimCamIds.h"
@@ -22,6 +22,7 @@ using orba::ComPtr;
 using orba_test::CreateFilter;
 using orba_test::FindPin;
 using orba_test::kClsidNullRenderer;
+using orba_test::WaitFor;
 
 // Each test starts from the camera's defaults, plugged in, with an empty log, and
 // leaves it that way.
@@ -47,16 +48,6 @@ inline ComPtr<IBaseFilter> CreateCamera() {
   EXPECT_EQ(S_OK, CoCreateInstance(simcam::CLSID_OrbaSimCam, nullptr, CLSCTX_INPROC_SERVER,
                                    IID_IBaseFilter, camera.PutVoid()));
   return camera;
-}
-
-// Waits until cond holds or the time is up; true when it held.
-inline bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  while (!cond()) {
-    if (GetTickCount64() > end) return false;
-    Sleep(10);
-  }
-  return true;
 }
 
 // The camera's device moniker as the system device enumerator lists it, or null.

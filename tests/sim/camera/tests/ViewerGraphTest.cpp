@@ -6,7 +6,6 @@
 #include "SimCamTestUtil.h"
 #include "TestAxIds.h"
 #include "TestEnv.h"
-#include "orba/Scoped.h"
 #include "simcam/SimCamFrames.h"
 
 namespace simcam_test {
@@ -56,26 +55,12 @@ TEST_F(SimCamTest, ViewerGraphStreamsThroughATransformAcrossRestarts) {
   EXPECT_EQ(State_Stopped, state);
 }
 
-int RunProgram(const std::string& commandLine) {
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  std::string cmd = commandLine;
-  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-  orba::ScopedHandle process(pi.hProcess);
-  orba::ScopedHandle thread(pi.hThread);
-  if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) return -1;
-  DWORD code = 0;
-  GetExitCodeProcess(pi.hProcess, &code);
-  return static_cast<int>(code);
-}
-
 TEST_F(SimCamTest, FramesMadeInAnotherProcessAreRegeneratedByteForByte) {
   const std::string folder = orba_test::MakeTempDir("simcam_xproc");
   simcam::Options options;
   options.dumpFolder = folder;
   ASSERT_TRUE(simcam::SetOptions(options));
-  ASSERT_EQ(0, RunProgram("\"" + orba_test::BinPath("simcam_send.exe") + "\" --run 600"));
+  ASSERT_EQ(0, orba_test::RunProgram("\"" + orba_test::BinPath("simcam_send.exe") + "\" --run 600"));
   simcam::FrameGenerator generator;
   std::vector<uint8_t> expected;
   int compared = 0;
