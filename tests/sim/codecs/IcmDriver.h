@@ -8,6 +8,7 @@
 #include <vfw.h>
 
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 namespace icm {
@@ -54,6 +55,33 @@ inline bool IsRgbDib(const BITMAPINFOHEADER* bi, WORD bitCount) {
   if (!SaneDimensions(bi) || bi->biCompression != BI_RGB || bi->biBitCount != bitCount) return false;
   uint64_t need = static_cast<uint64_t>(DibStride(bi->biWidth, bitCount)) * AbsHeight(bi);
   return bi->biSizeImage == 0 || bi->biSizeImage >= need;
+}
+
+// The format a codec offers for a width x height picture: 24 bits a pixel, one
+// plane, the given compression and image size.
+inline BITMAPINFOHEADER Format24(LONG width, LONG height, DWORD compression, DWORD sizeImage) {
+  BITMAPINFOHEADER f = {};
+  f.biSize = sizeof(BITMAPINFOHEADER);
+  f.biWidth = width;
+  f.biHeight = height;
+  f.biPlanes = 1;
+  f.biBitCount = 24;
+  f.biCompression = compression;
+  f.biSizeImage = sizeImage;
+  return f;
+}
+
+// An uncompressed 24-bit DIB of width x height (bottom-up for a positive height).
+inline BITMAPINFOHEADER Rgb24Format(LONG width, LONG height) {
+  return Format24(width, height, BI_RGB, DibStride(width, 24) * static_cast<DWORD>(height));
+}
+
+// Wine's AVI Decompressor (8.0) hands its input format as the output format to
+// ICM_DECOMPRESS_BEGIN, while its frames then name the real output. The codecs
+// let that case through rather than stop the whole graph from pausing: every
+// ICM_DECOMPRESS carries both formats again and is checked on its own.
+inline bool IsInputRepeatedAsOutput(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) {
+  return std::memcmp(out, in, sizeof(BITMAPINFOHEADER)) == 0;
 }
 
 // Copies the codec's description into the caller's ICINFO. Returns the byte count

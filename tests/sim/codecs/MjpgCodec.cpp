@@ -20,8 +20,6 @@
 
 #include <turbojpeg.h>
 
-#include <cstring>
-
 #include "IcmDriver.h"
 
 namespace {
@@ -115,15 +113,7 @@ struct Instance {
 LRESULT GetFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out) {
   if (!IsMjpgInput(in)) return ICERR_BADFORMAT;
   if (!out) return sizeof(BITMAPINFOHEADER);
-  BITMAPINFOHEADER f = {};
-  f.biSize = sizeof(BITMAPINFOHEADER);
-  f.biWidth = in->biWidth;
-  f.biHeight = icm::AbsHeight(in);
-  f.biPlanes = 1;
-  f.biBitCount = 24;
-  f.biCompression = BI_RGB;
-  f.biSizeImage = icm::DibStride(f.biWidth, 24) * static_cast<DWORD>(f.biHeight);
-  *out = f;
+  *out = icm::Rgb24Format(in->biWidth, icm::AbsHeight(in));
   return ICERR_OK;
 }
 
@@ -134,14 +124,10 @@ LRESULT Query(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) {
 }
 
 // Every ICM_DECOMPRESS carries both formats again and is checked on its own, so
-// beginning sets nothing up. Wine's AVI Decompressor (8.0) hands its input format
-// as the output format here, while its frames then name the real output; that
-// case is let through rather than stopping the whole graph from pausing.
+// beginning sets nothing up.
 LRESULT Begin(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) {
   if (!IsMjpgInput(in) || !out) return ICERR_BADFORMAT;
-  if (IsSupportedOutput(in, out)) return ICERR_OK;
-  return out->biSize == in->biSize && std::memcmp(out, in, sizeof(BITMAPINFOHEADER)) == 0 ? ICERR_OK
-                                                                                          : ICERR_BADFORMAT;
+  return IsSupportedOutput(in, out) || icm::IsInputRepeatedAsOutput(in, out) ? ICERR_OK : ICERR_BADFORMAT;
 }
 
 LRESULT Decompress(Instance* inst, const ICDECOMPRESS* d, LPARAM size) {

@@ -167,15 +167,8 @@ LRESULT CompressQuery(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) {
 LRESULT CompressGetFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out) {
   if (!IsCompressInput(in)) return ICERR_BADFORMAT;
   if (!out) return sizeof(BITMAPINFOHEADER);
-  BITMAPINFOHEADER f = {};
-  f.biSize = sizeof(BITMAPINFOHEADER);
-  f.biWidth = in->biWidth;
-  f.biHeight = icm::AbsHeight(in);
-  f.biPlanes = 1;
-  f.biBitCount = 24;
-  f.biCompression = kXvid;
-  f.biSizeImage = static_cast<DWORD>(sxv::MaxFrameSize(PixelCount(in)));
-  *out = f;
+  *out = icm::Format24(in->biWidth, icm::AbsHeight(in), kXvid,
+                       static_cast<DWORD>(sxv::MaxFrameSize(PixelCount(in))));
   return ICERR_OK;
 }
 
@@ -215,15 +208,7 @@ LRESULT DecompressQuery(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
 LRESULT DecompressGetFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out) {
   if (!IsXvid(in)) return ICERR_BADFORMAT;
   if (!out) return sizeof(BITMAPINFOHEADER);
-  BITMAPINFOHEADER f = {};
-  f.biSize = sizeof(BITMAPINFOHEADER);
-  f.biWidth = in->biWidth;
-  f.biHeight = in->biHeight;
-  f.biPlanes = 1;
-  f.biBitCount = 24;
-  f.biCompression = BI_RGB;
-  f.biSizeImage = icm::DibStride(f.biWidth, 24) * static_cast<DWORD>(f.biHeight);
-  *out = f;
+  *out = icm::Rgb24Format(in->biWidth, in->biHeight);
   return ICERR_OK;
 }
 
@@ -345,11 +330,8 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR driver, UINT ms
     case ICM_DECOMPRESS_GET_FORMAT:
       return DecompressGetFormat(in, out);
     case ICM_DECOMPRESS_BEGIN:
-      // As in the MJPG codec: Wine's AVI Decompressor names its input format as
-      // the output here; every frame is checked with its real formats anyway.
       if (!IsXvid(in) || !out) return ICERR_BADFORMAT;
-      if (IsDecompressOutput(in, out) || std::memcmp(out, in, sizeof(BITMAPINFOHEADER)) == 0) return ICERR_OK;
-      return ICERR_BADFORMAT;
+      return IsDecompressOutput(in, out) || icm::IsInputRepeatedAsOutput(in, out) ? ICERR_OK : ICERR_BADFORMAT;
     case ICM_DECOMPRESS:
       return Decompress(reinterpret_cast<const ICDECOMPRESS*>(lParam1), lParam2);
     case ICM_DECOMPRESS_END:
