@@ -31,6 +31,14 @@ static_assert(kHeaderOffset == 48, "VIDEOINFOHEADER layout");
 static_assert(sizeof(VIDEOINFOHEADER) == 88, "VIDEOINFOHEADER layout");
 static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER layout");
 
+// What the control interface's getters do: hand a value out through the
+// caller's pointer.
+HRESULT HandOut(long value, long* out) {
+  if (!out) return E_POINTER;
+  *out = value;
+  return S_OK;
+}
+
 bool HasVideoInfo(const AM_MEDIA_TYPE& mt) {
   return mt.formattype == FORMAT_VideoInfo && mt.cbFormat >= sizeof(VIDEOINFOHEADER) &&
          mt.pbFormat != nullptr;
@@ -207,55 +215,33 @@ STDMETHODIMP ORBAProc::SetFlipHorizontal(long flip) {
   return S_OK;
 }
 
-STDMETHODIMP ORBAProc::GetFlipHorizontal(long* flip) {
-  if (!flip) return E_POINTER;
-  *flip = m_flipHorizontal;
-  return S_OK;
-}
+STDMETHODIMP ORBAProc::GetFlipHorizontal(long* flip) { return HandOut(m_flipHorizontal, flip); }
 
 STDMETHODIMP ORBAProc::SetFlipVertical(long flip) {
   m_flipVertical = flip;
   return S_OK;
 }
 
-STDMETHODIMP ORBAProc::GetFlipVertical(long* flip) {
-  if (!flip) return E_POINTER;
-  *flip = m_flipVertical;
-  return S_OK;
-}
+STDMETHODIMP ORBAProc::GetFlipVertical(long* flip) { return HandOut(m_flipVertical, flip); }
 
 STDMETHODIMP ORBAProc::SetSpareFlag(long flag) {
   m_spareFlag = flag;
   return S_OK;
 }
 
-STDMETHODIMP ORBAProc::GetSpareFlag(long* flag) {
-  if (!flag) return E_POINTER;
-  *flag = m_spareFlag;
-  return S_OK;
-}
+STDMETHODIMP ORBAProc::GetSpareFlag(long* flag) { return HandOut(m_spareFlag, flag); }
 
-STDMETHODIMP ORBAProc::GetBuildNumber(long* build) {
-  if (!build) return E_POINTER;
-  *build = kORBAProcBuildNumber;
-  return S_OK;
-}
+STDMETHODIMP ORBAProc::GetBuildNumber(long* build) { return HandOut(kORBAProcBuildNumber, build); }
 
 STDMETHODIMP ORBAProc::SetTakePicture(long request) {
   m_takePicture = request;
   return S_OK;
 }
 
-STDMETHODIMP ORBAProc::GetTakePicture(long* request) {
-  if (!request) return E_POINTER;
-  *request = m_takePicture;
-  return S_OK;
-}
+STDMETHODIMP ORBAProc::GetTakePicture(long* request) { return HandOut(m_takePicture, request); }
 
 STDMETHODIMP ORBAProc::IsOutputConnected(long* connected) {
-  if (!connected) return E_POINTER;
-  *connected = (m_pOutput && m_pOutput->IsConnected()) ? 1 : 0;
-  return S_OK;
+  return HandOut((m_pOutput && m_pOutput->IsConnected()) ? 1 : 0, connected);
 }
 
 STDMETHODIMP ORBAProc::GetStatusText(char* text) {
