@@ -43,45 +43,44 @@ HRESULT CBaseOutputPin::BreakConnect() {
   return S_OK;
 }
 
-HRESULT CBaseOutputPin::DecideAllocator(IMemInputPin* pPin, IMemAllocator** ppAlloc) {
-  if (!pPin || !ppAlloc) return E_POINTER;
+namespace {
+
+void ReleaseAllocator(IMemAllocator** ppAlloc) {
   if (*ppAlloc) {
     (*ppAlloc)->Release();
     *ppAlloc = nullptr;
   }
+}
+
+}  // namespace
+
+HRESULT CBaseOutputPin::DecideAllocator(IMemInputPin* pPin, IMemAllocator** ppAlloc) {
+  if (!pPin || !ppAlloc) return E_POINTER;
+  ReleaseAllocator(ppAlloc);
   ALLOCATOR_PROPERTIES request = {};
   pPin->GetAllocatorRequirements(&request);
   if (request.cbAlign == 0) request.cbAlign = 1;
 
-  // First the downstream pin's own allocator, if it has one.
-  HRESULT hr = pPin->GetAllocator(ppAlloc);
-  if (SUCCEEDED(hr) && *ppAlloc) {
+  // Sizes the allocator in *ppAlloc and hands it to the downstream pin; lets it
+  // go when either step fails.
+  const auto offer = [&]() -> HRESULT {
+    if (!*ppAlloc) return E_POINTER;
     ALLOCATOR_PROPERTIES props = request;
-    hr = DecideBufferSize(*ppAlloc, &props);
-    if (SUCCEEDED(hr)) {
-      hr = pPin->NotifyAllocator(*ppAlloc, FALSE);
-      if (SUCCEEDED(hr)) return S_OK;
-    }
-  }
-  if (*ppAlloc) {
-    (*ppAlloc)->Release();
-    *ppAlloc = nullptr;
-  }
+    HRESULT hr = DecideBufferSize(*ppAlloc, &props);
+    if (SUCCEEDED(hr)) hr = pPin->NotifyAllocator(*ppAlloc, FALSE);
+    if (SUCCEEDED(hr)) return S_OK;
+    ReleaseAllocator(ppAlloc);
+    return hr;
+  };
+
+  // First the downstream pin's own allocator, if it has one.
+  if (SUCCEEDED(pPin->GetAllocator(ppAlloc)) && *ppAlloc && SUCCEEDED(offer())) return S_OK;
+  ReleaseAllocator(ppAlloc);
 
   // Otherwise a memory allocator of our own, handed down.
-  hr = InitAllocator(ppAlloc);
-  if (SUCCEEDED(hr)) {
-    ALLOCATOR_PROPERTIES props = request;
-    hr = DecideBufferSize(*ppAlloc, &props);
-    if (SUCCEEDED(hr)) {
-      hr = pPin->NotifyAllocator(*ppAlloc, FALSE);
-      if (SUCCEEDED(hr)) return S_OK;
-    }
-  }
-  if (*ppAlloc) {
-    (*ppAlloc)->Release();
-    *ppAlloc = nullptr;
-  }
+  const HRESULT hr = InitAllocator(ppAlloc);
+  if (SUCCEEDED(hr)) return offer();
+  ReleaseAllocator(ppAlloc);
   return hr;
 }
 
