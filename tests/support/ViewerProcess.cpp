@@ -102,18 +102,28 @@ HWND ViewerProcess::FindMessageBox() const {
   return nullptr;
 }
 
+namespace {
+
+// Reads a message box that has just been found and presses its OK button, then
+// waits until the box has gone, so that the next look finds the next box.
+bool AnswerFoundBox(HWND box, SeenMessageBox* seen) {
+  // Give the box a moment to fill its text control.
+  Sleep(50);
+  if (!ReadMessageBox(box, seen) || !PressMessageBoxOk(box)) return false;
+  const ULONGLONG gone = GetTickCount64() + 5000;
+  while (IsWindow(box) && GetTickCount64() < gone) Sleep(20);
+  return true;
+}
+
+}  // namespace
+
 bool ViewerProcess::AnswerMessageBox(SeenMessageBox* box, DWORD timeoutMs) {
   const ULONGLONG end = GetTickCount64() + timeoutMs;
   do {
     if (const HWND w = FindMessageBox()) {
-      // Give the box a moment to fill its text control.
-      Sleep(50);
       SeenMessageBox seen;
-      if (ReadMessageBox(w, &seen) && PressMessageBoxOk(w)) {
+      if (AnswerFoundBox(w, &seen)) {
         if (box) *box = seen;
-        // Wait until this box has gone, so that the next call sees the next one.
-        const ULONGLONG gone = GetTickCount64() + 5000;
-        while (IsWindow(w) && GetTickCount64() < gone) Sleep(20);
         return true;
       }
     }
@@ -162,13 +172,8 @@ bool ViewerProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode,
   for (;;) {
     if (WaitForSingleObject(process_, 50) == WAIT_OBJECT_0) break;
     if (const HWND w = FindMessageBox()) {
-      Sleep(50);
       SeenMessageBox seen;
-      if (ReadMessageBox(w, &seen) && PressMessageBoxOk(w)) {
-        if (boxes) boxes->push_back(seen);
-        const ULONGLONG gone = GetTickCount64() + 5000;
-        while (IsWindow(w) && GetTickCount64() < gone) Sleep(20);
-      }
+      if (AnswerFoundBox(w, &seen) && boxes) boxes->push_back(seen);
     }
     if (GetTickCount64() >= end) return false;
   }
