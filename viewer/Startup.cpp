@@ -214,6 +214,7 @@ void ReleaseRemainingComReferences() {
   ReleaseAndClear(g_viewer.pWindowlessControl);
   g_viewer.pPaintControl = nullptr;
   ReleaseAndClear(g_viewer.pMixRenderer);
+  ReleaseAndClear(g_viewer.pOrbaProcFilter);
   g_viewer.pZTCCTV2Only = nullptr;  // shares g_pZTCCTV2's reference
   ReleaseAndClear(g_viewer.g_pZTCCTV2);
   ReleaseAndClear(g_viewer.ZT_RenderFilter);

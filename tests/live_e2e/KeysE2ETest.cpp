@@ -1,0 +1,266 @@
+// The viewer driven from the keyboard: real key events from the X server for
+// the layouts and the held keys, posted hot keys for the rest, with the
+// camera's command log and the window's rectangle as the evidence.
+#include <regex>
+
+#include "LiveViewerTest.h"
+
+namespace live_test {
+namespace {
+
+using Codes = std::vector<std::string>;
+
+int ScreenW() { return GetSystemMetrics(SM_CXSCREEN); }
+int ScreenH() { return GetSystemMetrics(SM_CYSCREEN); }
+
+RECT Top() { return {0, 0, ScreenW(), ScreenH() / 2}; }
+// The bottom and right layouts keep the whole size and reach past the edge.
+RECT Bottom() { return {0, ScreenH() / 2, ScreenW(), ScreenH() / 2 + ScreenH()}; }
+RECT Left() { return {0, 0, ScreenW() / 2, ScreenH()}; }
+RECT Right() { return {ScreenW() / 2, 0, ScreenW() / 2 + ScreenW(), ScreenH()}; }
+RECT Hidden() { return {0, 0, 1, 1}; }
+RECT Full() { return {0, 0, ScreenW(), ScreenH()}; }
+
+// Keys pressed with xdotool are let go again on every path, so that a failing
+// test does not leave Ctrl and the Windows key held for the next one.
+class HeldKeys {
+ public:
+  explicit HeldKeys(std::string keys) : keys_(std::move(keys)) {
+    down_ = Xdotool("keydown " + keys_);
+  }
+  ~HeldKeys() { Release(); }
+  bool down() const { return down_; }
+  void Release() {
+    if (!down_) return;
+    // In the reverse order: the letter first, the modifiers last.
+    std::string reversed;
+    size_t end = keys_.size();
+    while (end > 0) {
+      const size_t start = keys_.rfind(' ', end - 1);
+      const size_t from = start == std::string::npos ? 0 : start + 1;
+      reversed += (reversed.empty() ? "" : " ") + keys_.substr(from, end - from);
+      end = start == std::string::npos ? 0 : start;
+    }
+    Xdotool("keyup " + reversed);
+    down_ = false;
+  }
+
+ private:
+  std::string keys_;
+  bool down_ = false;
+};
+
+class LiveKeysTest : public LiveViewerTest {
+ protected:
+  // One real key press on the focused viewer; the layout it must reach and the
+  // one camera command it must send first.
+  void PressAndExpect(const char* key, const RECT& rect, const char* code) {
+    SCOPED_TRACE(key);
+    ASSERT_TRUE(simcam::ResetLog());
+    ASSERT_TRUE(FocusViewerWindow());
+    ASSERT_TRUE(Xdotool(std::string("key ") + key));
+    ASSERT_TRUE(WaitForWindowRect(rect));
+    EXPECT_EQ(Codes{code}, CameraCodes());
+  }
+};
+
+TEST_F(LiveKeysTest, LayoutCycleGoesThroughAllSixLayouts) {
+  ASSERT_TRUE(StartViewer());
+  ASSERT_TRUE(WaitForWindowRect(Full())) << "the viewer starts full screen, in layout 0";
+  PressAndExpect("ctrl+super+s", Bottom(), "6E 1C");
+  PressAndExpect("ctrl+super+s", Left(), "6E 1C");
+  PressAndExpect("ctrl+super+s", Right(), "6E 1C");
+  PressAndExpect("ctrl+super+s", Hidden(), "6E 1D");
+  PressAndExpect("ctrl+super+s", Full(), "6E 1D");
+  PressAndExpect("ctrl+super+s", Top(), "6E 1C");
+  PressAndExpect("ctrl+super+s", Bottom(), "6E 1C");
+  EXPECT_TRUE(GetWindowLongA(Window(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+// Wine reports Windows 10: the halves are on A, and L zooms.
+TEST_F(LiveKeysTest, HalvesAlternateRightAndLeftStartingRight) {
+  ASSERT_TRUE(StartViewer());
+  PressAndExpect("ctrl+super+a", Right(), "6E 1C");
+  PressAndExpect("ctrl+super+a", Left(), "6E 1C");
+  PressAndExpect("ctrl+super+a", Right(), "6E 1C");
+}
+
+TEST_F(LiveKeysTest, TopBottomAndHideFullToggles) {
+  ASSERT_TRUE(StartViewer());
+  PressAndExpect("ctrl+super+y", Top(), "6E 1C");
+  PressAndExpect("ctrl+super+y", Bottom(), "6E 1C");
+  PressAndExpect("ctrl+super+m", Hidden(), "6E 1C");
+  PressAndExpect("ctrl+super+m", Full(), "6E 1D");
+  PressAndExpect("ctrl+super+y", Top(), "6E 1C");
+}
+
+TEST_F(LiveKeysTest, HoldToZoomRunsWhileTheKeysAreHeld) {
+  ASSERT_TRUE(StartViewer());
+  ASSERT_TRUE(simcam::ResetLog());
+  ASSERT_TRUE(FocusViewerWindow());
+  {
+    HeldKeys keys("ctrl super l");
+    ASSERT_TRUE(keys.down());
+    ASSERT_TRUE(WaitForCodes([](const Codes& c) { return !c.empty(); }, kStepTimeoutMs));
+    EXPECT_EQ(Codes{"6E 0C"}, CameraCodes()) << "ZOOM_TELE first";
+    // Still held: the zoom must not stop by itself.
+    Sleep(300);
+    EXPECT_EQ(Codes{"6E 0C"}, CameraCodes());
+  }
+  ASSERT_TRUE(WaitForCodes([](const Codes& c) { return c.size() >= 3; }, kStepTimeoutMs));
+  Sleep(100);
+  EXPECT_EQ((Codes{"6E 0C", "6E 0D", "6E 0D"}), CameraCodes()) << "ZOOM_STOP twice on release";
+}
+
+TEST_F(LiveKeysTest, ArrowKeysDoNotZoomOnWindows10) {
+  ASSERT_TRUE(StartViewer());
+  ASSERT_TRUE(simcam::ResetLog());
+  ASSERT_TRUE(FocusViewerWindow());
+  ASSERT_TRUE(Xdotool("key ctrl+super+Up ctrl+super+Down ctrl+super+g"));
+  // G is handled after the arrows: once its command is there, they had their turn.
+  ASSERT_TRUE(WaitForCodes([](const Codes& c) { return CountCode(c, "F0 08") > 0; },
+                           kStepTimeoutMs));
+  EXPECT_EQ(Codes{"F0 08"}, CameraCodes());
+}
+
+TEST_F(LiveKeysTest, PressAndReleaseSendsItsCodeThenStopsOnTheTimer) {
+  ASSERT_TRUE(StartViewer());
+  ASSERT_TRUE(simcam::ResetLog());
+  ASSERT_TRUE(FocusViewerWindow());
+  {
+    HeldKeys keys("ctrl super c");
+    ASSERT_TRUE(keys.down());
+    ASSERT_TRUE(WaitForCodes([](const Codes& c) { return !c.empty(); }, kStepTimeoutMs));
+    EXPECT_EQ(Codes{"6E 0E"}, CameraCodes()) << "sent once while held";
+  }
+  ASSERT_TRUE(WaitForCodes([](const Codes& c) { return c.size() >= 3; }, kStepTimeoutMs));
+  Sleep(100);
+  EXPECT_EQ((Codes{"6E 0E", "6E 0D", "6E 10"}), CameraCodes());
+}
+
+TEST_F(LiveKeysTest, DigitKeysHeldTogetherSendTheirCommandsInAscendingOrder) {
+  ASSERT_TRUE(StartViewer());
+  ASSERT_TRUE(simcam::ResetLog());
+  ASSERT_TRUE(FocusViewerWindow());
+  {
+    HeldKeys keys("5 2");
+    ASSERT_TRUE(keys.down());
+    ASSERT_TRUE(WaitForCodes([](const Codes& c) { return CountCode(c, "6E 13") > 0; },
+                             kStepTimeoutMs));
+    ASSERT_TRUE(Xdotool("key x"));
+    ASSERT_TRUE(WaitForCodes(
+        [](const Codes& c) { return c.size() >= 2 && c[c.size() - 2] == "6E 13"; },
+        kStepTimeoutMs));
+  }
+  Sleep(200);
+  const Codes codes = CameraCodes();
+  ASSERT_GE(codes.size(), 2u);
+  for (size_t i = 0; i < codes.size(); ++i) {
+    ASSERT_TRUE(codes[i] == "6E 13" || codes[i] == "6E 16") << codes[i];
+    // With both held, 2 (0x13) always goes out before 5 (0x16).
+    if (codes[i] == "6E 13") {
+      ASSERT_LT(i + 1, codes.size());
+      EXPECT_EQ("6E 16", codes[i + 1]);
+    }
+  }
+  EXPECT_EQ("6E 16", codes.back());
+}
+
+TEST_F(LiveKeysTest, CameraCommandKeysSendTheirFrames) {
+  ASSERT_TRUE(StartViewer());
+  ASSERT_TRUE(simcam::ResetLog());
+  const struct {
+    UINT id;
+    UINT vk;
+    const char* code;
+  } keys[] = {{1101, 'T', "6E 11"},     {1104, VK_F3, "6E 02"},     {1105, VK_F2, "6E 03"},
+              {1106, VK_F1, "6E 01"},   {1117, 'Z', "6E 1B"},       {1117, 'Z', "6E 1B"},
+              {1201, VK_INSERT, "F0 FF"}, {1202, VK_DELETE, "F0 FE"}, {kHotKeyG, 'G', "F0 08"},
+              {kHotKeyH, 'H', "F0 09"}};
+  Codes expected;
+  for (const auto& k : keys) {
+    ASSERT_TRUE(PostHotKey(k.id, k.vk));
+    expected.push_back(k.code);
+  }
+  ASSERT_TRUE(WaitForCodes([&](const Codes& c) { return c.size() >= expected.size(); },
+                           kStepTimeoutMs));
+  EXPECT_EQ(expected, CameraCodes());
+}
+
+TEST_F(LiveKeysTest, FrameSkippingKeysStoreTheSettingAtOnce) {
+  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKey);
+  ASSERT_TRUE(StartViewer());
+  EXPECT_EQ(-1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, "SKIPFRAMES"))
+      << "an absent value means off, and is not written before a key or the end";
+  ASSERT_TRUE(simcam::ResetLog());
+  ASSERT_TRUE(PostHotKey(kHotKeySkipFramesOn, VK_F10));
+  EXPECT_TRUE(WaitUntil(
+      [] { return orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, "SKIPFRAMES") == 1; },
+      kStepTimeoutMs));
+  EXPECT_EQ(Codes{"F0 03"}, CameraCodes());
+  ASSERT_TRUE(PostHotKey(kHotKeySkipFramesOff, VK_F11));
+  EXPECT_TRUE(WaitUntil(
+      [] { return orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, "SKIPFRAMES") == 0; },
+      kStepTimeoutMs));
+  EXPECT_EQ((Codes{"F0 03", "F0 02"}), CameraCodes());
+  ASSERT_TRUE(PostHotKey(kHotKeySkipFramesOn, VK_F10));
+  ASSERT_TRUE(EndViewer());
+  EXPECT_EQ(1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, "SKIPFRAMES"));
+  EXPECT_EQ((Codes{"F0 03", "F0 02", "F0 03", "F0 05"}), CameraCodes());
+}
+
+TEST_F(LiveKeysTest, VersionKeyShowsBothBuildNumbers) {
+  ASSERT_TRUE(StartViewer());
+  ASSERT_TRUE(FocusViewerWindow());
+  ASSERT_TRUE(Xdotool("key ctrl+super+n"));
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (box = viewer_.FindMessageBox()) != nullptr; },
+                        kStepTimeoutMs));
+  EXPECT_EQ(Window(), GetWindow(box, GW_OWNER)) << "the box belongs to the viewer window";
+  orba_test::SeenMessageBox seen;
+  ASSERT_TRUE(viewer_.AnswerMessageBox(&seen, kStepTimeoutMs));
+  EXPECT_EQ("ORBA", seen.title);
+  const std::regex text(
+      "Opticorva ORBA version: 4\\.0\\.0\\.1290\nORBAProc version: 2\\.0\\.0\\.590\n"
+      "Windows [0-9]+\\.[0-9]+ build [0-9]+ ServicePack [0-9]+\\.[0-9]+\n"
+      "Display driver type is (XDDM|WDDM|UNDETECTED)\\.");
+  EXPECT_TRUE(std::regex_match(seen.text, text)) << seen.text;
+  EXPECT_TRUE(viewer_.IsRunning());
+}
+
+TEST_F(LiveKeysTest, DeviceLostMessageOnlyInforms) {
+  ASSERT_TRUE(StartViewer());
+  ASSERT_TRUE(viewer_.PostToViewer(WM_USER + 1));
+  orba_test::SeenMessageBox seen;
+  ASSERT_TRUE(viewer_.AnswerMessageBox(&seen, kStepTimeoutMs));
+  EXPECT_EQ("Opticorva ORBA", seen.title);
+  EXPECT_EQ("Error #24 Device lost", seen.text);
+  Sleep(300);
+  EXPECT_TRUE(viewer_.IsRunning());
+  EXPECT_TRUE(WaitForWindowRect(Full()));
+  ASSERT_TRUE(EndViewer());
+}
+
+TEST_F(LiveKeysTest, UnpluggedCameraEndsTheProgramWithError30) {
+  ASSERT_TRUE(StartViewer());
+  ASSERT_TRUE(simcam::Unplug());
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (box = viewer_.FindMessageBox()) != nullptr; },
+                        kStepTimeoutMs));
+  EXPECT_TRUE(WaitForWindowRect(Hidden())) << "the window shrinks before the message";
+  orba_test::SeenMessageBox seen;
+  ASSERT_TRUE(viewer_.AnswerMessageBox(&seen, kStepTimeoutMs));
+  EXPECT_EQ("Opticorva ORBA", seen.title);
+  EXPECT_EQ("Error #30 Sorry Device lost\n program Ends", seen.text);
+  DWORD code = 99;
+  std::vector<orba_test::SeenMessageBox> more;
+  ASSERT_TRUE(viewer_.WaitForExit(30000, &code, &more));
+  EXPECT_EQ(0u, code);
+  EXPECT_TRUE(more.empty()) << more.front().text;
+  const Codes codes = CameraCodes();
+  ASSERT_FALSE(codes.empty());
+  EXPECT_EQ("F0 05", codes.back());
+}
+
+}  // namespace
+}  // namespace live_test
