@@ -83,9 +83,10 @@ bool TryZoomTextRenderer(IPin* preview) {
     }
   }
 
-  const bool compatible = g_viewer.g_pZTCCTV2->IsCompatibleZoomTextRunning() == S_OK &&
-                          g_viewer.g_pZTCCTV2->IsZoomTextAnabled() == S_OK;
-  if (!compatible) {
+  // Both questions are asked, whatever the first answer.
+  const HRESULT running = g_viewer.g_pZTCCTV2->IsCompatibleZoomTextRunning();
+  const HRESULT enabled = g_viewer.g_pZTCCTV2->IsZoomTextAnabled();
+  if (running != S_OK || enabled != S_OK) {
     DebugLine("IsCompatibleZoomTextRunning() FALSE");
     g_viewer.usingZTRenderer = 0;
     g_viewer.ztAreaShown = 0;

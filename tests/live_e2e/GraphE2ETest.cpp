@@ -5,62 +5,13 @@
 
 #include <algorithm>
 
+#include "GraphExpectations.h"
 #include "LiveViewerTest.h"
 #include "simcam/SimCamFrames.h"
 #include "simcam/SimCamIds.h"
 
 namespace live_test {
 namespace {
-
-// {CF49D4E0-1115-11CE-B03A-0020AF0BA770}
-const CLSID kAviDecompressor = {
-    0xcf49d4e0, 0x1115, 0x11ce, {0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70}};
-// {CC58E280-8AA1-11D1-B3F1-00AA003761C5}
-const CLSID kSmartTee = {
-    0xcc58e280, 0x8aa1, 0x11d1, {0xb3, 0xf1, 0x00, 0xaa, 0x00, 0x37, 0x61, 0xc5}};
-// {C1F400A4-3F08-11D3-9F0B-006008039E37}
-const CLSID kNullRenderer = {
-    0xc1f400a4, 0x3f08, 0x11d3, {0x9f, 0x0b, 0x00, 0x60, 0x08, 0x03, 0x9e, 0x37}};
-// {51B4ABF3-748F-4E3B-A276-C828330E926A}
-const CLSID kVmr9 = {
-    0x51b4abf3, 0x748f, 0x4e3b, {0xa2, 0x76, 0xc8, 0x28, 0x33, 0x0e, 0x92, 0x6a}};
-// {A2F63A43-4E90-4D8D-85C2-26A799C950E3}
-const CLSID kOrbaProc = {
-    0xa2f63a43, 0x4e90, 0x4d8d, {0x85, 0xc2, 0x26, 0xa7, 0x99, 0xc9, 0x50, 0xe3}};
-
-const GraphFilter* Find(const std::vector<GraphFilter>& filters, const CLSID& clsid) {
-  for (const auto& f : filters) {
-    if (IsEqualCLSID(f.clsid, clsid)) return &f;
-  }
-  return nullptr;
-}
-
-// The graph of a viewer drawing the picture itself: the five filters it adds
-// and the decoder intelligent rendering puts before the mixing renderer.
-void ExpectMixingRendererGraph(const std::vector<GraphFilter>& filters) {
-  struct Want {
-    const CLSID* clsid;
-    const char* name;
-  };
-  const Want wanted[] = {{&simcam::CLSID_OrbaSimCam, "Video Capture"},
-                         {&kSmartTee, "Smart Tee"},
-                         {&kOrbaProc, "ORBAProc"},
-                         {&kNullRenderer, "Null Renderer"},
-                         {&kVmr9, nullptr}};
-  for (const Want& w : wanted) {
-    const GraphFilter* f = Find(filters, *w.clsid);
-    ASSERT_NE(nullptr, f) << (w.name ? w.name : "the mixing renderer") << " is missing";
-    if (w.name) {
-      EXPECT_EQ(w.name, f->name);
-    }
-  }
-  size_t decoders = 0;
-  for (const auto& f : filters) {
-    if (IsEqualCLSID(f.clsid, kAviDecompressor)) ++decoders;
-  }
-  EXPECT_EQ(1u, decoders) << "the camera's MJPG needs one decoder before the mixing renderer";
-  EXPECT_EQ(5u + decoders, filters.size()) << "no other filter belongs in the graph";
-}
 
 TEST_F(LiveViewerTest, GraphToolsSeeTheCameraBranchAndTheMixingRenderer) {
   ASSERT_TRUE(StartViewer());
@@ -79,6 +30,31 @@ TEST_F(LiveViewerTest, GraphToolsSeeTheCameraBranchAndTheMixingRenderer) {
   ExpectMixingRendererGraph(filters);
   ASSERT_TRUE(EndViewer());
   EXPECT_TRUE(RotGraphNames(viewer_.pid()).empty());
+}
+
+TEST_F(LiveViewerTest, RestartBuildsOneNewGraphAndKeepsTheLayout) {
+  ASSERT_TRUE(StartViewer());
+  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  ASSERT_TRUE(PostHotKey(1109, 'A'));
+  ASSERT_TRUE(WaitForWindowRect({w / 2, 0, w / 2 + w, h}));
+  const HWND first = Window();
+  ASSERT_TRUE(simcam::ResetLog());
+  ASSERT_TRUE(viewer_.PostZoomTextStateChange());
+  const HWND second = viewer_.WaitForNewViewerWindow(first, kStartTimeoutMs);
+  ASSERT_NE(nullptr, second);
+  EXPECT_TRUE(WaitForWindowRect({w / 2, 0, w / 2 + w, h})) << "back in the right half";
+  ASSERT_TRUE(WaitForCodes([](const std::vector<std::string>& c) { return c.size() >= 4; },
+                           kStepTimeoutMs));
+  EXPECT_EQ((std::vector<std::string>{"F0 05", "F0 02", "F0 04", "F0 09"}), CameraCodes());
+  ASSERT_TRUE(WaitUntil([&] { return RotGraphNames(viewer_.pid()).size() == 1; }, kStepTimeoutMs))
+      << "only the new pass's graph is registered";
+  std::vector<GraphFilter> filters;
+  ASSERT_TRUE(ListGraphFilters(viewer_.pid(), &filters));
+  ExpectMixingRendererGraph(filters);
+  // The right/left toggle survived: the next A goes to the left half.
+  ASSERT_TRUE(PostHotKey(1109, 'A'));
+  EXPECT_TRUE(WaitForWindowRect({0, 0, w / 2, h}));
+  ASSERT_TRUE(EndViewer());
 }
 
 // The frame as the camera made it, in grey, 1280 x 720.

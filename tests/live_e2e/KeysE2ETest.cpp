@@ -2,8 +2,12 @@
 // the layouts and the held keys, posted hot keys for the rest, with the
 // camera's command log and the window's rectangle as the evidence.
 #include <regex>
+#include <set>
 
 #include "LiveViewerTest.h"
+#include "TestEnv.h"
+#include "orba/ImagesDir.h"
+#include "simcam/SimCamFrames.h"
 
 namespace live_test {
 namespace {
@@ -260,6 +264,57 @@ TEST_F(LiveKeysTest, UnpluggedCameraEndsTheProgramWithError30) {
   const Codes codes = CameraCodes();
   ASSERT_FALSE(codes.empty());
   EXPECT_EQ("F0 05", codes.back());
+}
+
+std::set<std::string> JpegFiles(const std::string& folder) {
+  std::set<std::string> names;
+  WIN32_FIND_DATAA found;
+  const HANDLE find = FindFirstFileA((folder + "\\*.jpg").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.insert(found.cFileName);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  return names;
+}
+
+TEST_F(LiveKeysTest, PictureKeyStoresTheCamerasFrameUnchanged) {
+  char folder[kImagesDirBytes];
+  GetImagesDirPath(folder, sizeof folder);
+  const std::set<std::string> before = JpegFiles(folder);
+  ASSERT_TRUE(StartViewer());
+  ASSERT_TRUE(FocusViewerWindow());
+  ASSERT_TRUE(Xdotool("key ctrl+super+i"));
+
+  std::string path;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        for (const auto& name : JpegFiles(folder)) {
+          if (!before.count(name)) path = std::string(folder) + "\\" + name;
+        }
+        return !path.empty();
+      },
+      kStepTimeoutMs))
+      << "no new picture in " << folder;
+  // The frame's number is in its comment segment; the camera makes the same
+  // bytes for the same number, so the stored picture must be exactly those.
+  simcam::FrameGenerator generator;
+  ASSERT_TRUE(generator.Ok());
+  std::string stored;
+  uint32_t number = 0;
+  std::vector<uint8_t> expected;
+  const bool same = WaitUntil(
+      [&] {
+        stored = orba_test::ReadFileBytes(path);
+        const auto* data = reinterpret_cast<const uint8_t*>(stored.data());
+        return simcam::ReadFrameNumber(data, stored.size(), &number) &&
+               generator.Generate(number, {}, &expected) &&
+               stored == std::string(expected.begin(), expected.end());
+      },
+      kStepTimeoutMs);
+  EXPECT_TRUE(same) << path << " (" << stored.size() << " bytes, frame " << number << ")";
+  EXPECT_EQ(before.size() + 1, JpegFiles(folder).size()) << "one key, one picture";
+  DeleteFileA(path.c_str());
 }
 
 }  // namespace
