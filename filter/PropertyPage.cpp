@@ -1,0 +1,158 @@
+#include "PropertyPage.h"
+
+#include <commctrl.h>
+
+#include <new>
+
+#include "ORBAProcResource.h"
+
+namespace {
+
+// dx or dy as the number field shows it: times 100, truncated toward zero; a
+// value outside the field's range shows its nearest end.
+UINT FieldValue(double value) {
+  const double scaled = value * 100.0;
+  if (!(scaled == scaled)) return 0;  // not a number
+  if (scaled >= 2147483647.0) return static_cast<UINT>(2147483647);
+  if (scaled <= -2147483648.0) return static_cast<UINT>(-2147483647 - 1);
+  return static_cast<UINT>(static_cast<int>(scaled));
+}
+
+// The number in a factor field; false when the field holds none. A minus sign
+// does not make an unsigned number, whatever the system's conversion says.
+bool ReadFactorField(HWND hwnd, int id, UINT* value) {
+  char text[32] = {};
+  GetDlgItemTextA(hwnd, id, text, sizeof text);
+  for (const char* p = text; *p; ++p) {
+    if (*p == '-') return false;
+  }
+  BOOL translated = FALSE;
+  *value = GetDlgItemInt(hwnd, id, &translated, FALSE);
+  return translated != FALSE;
+}
+
+}  // namespace
+
+CUnknown* CALLBACK ORBAProcProperties::CreateInstance(LPUNKNOWN pUnk, HRESULT* phr) {
+  auto* page = new (std::nothrow) ORBAProcProperties(pUnk, phr);
+  if (!page && phr) *phr = E_OUTOFMEMORY;
+  return page;
+}
+
+ORBAProcProperties::ORBAProcProperties(LPUNKNOWN pUnk, HRESULT* phr)
+    : CBasePropertyPage(nullptr, pUnk, IDD_ORBAPROC_PAGE, IDS_ORBAPROC_TITLE) {
+  InitCommonControls();
+  if (phr) *phr = S_OK;
+}
+
+ORBAProcProperties::~ORBAProcProperties() {
+  // A frame that drops the page without disconnecting must not leak the filter.
+  if (m_pProc) m_pProc->Release();
+}
+
+HRESULT ORBAProcProperties::OnConnect(IUnknown* pUnknown) {
+  if (!pUnknown) return E_POINTER;
+  IORBAProc* proc = nullptr;
+  if (FAILED(pUnknown->QueryInterface(IID_IORBAProc, reinterpret_cast<void**>(&proc))) || !proc) {
+    return E_NOINTERFACE;
+  }
+  // A second connect replaces the first object rather than leaking it.
+  if (m_pProc) m_pProc->Release();
+  m_pProc = proc;
+  return S_OK;
+}
+
+HRESULT ORBAProcProperties::OnDisconnect() {
+  if (!m_pProc) return E_UNEXPECTED;
+  m_pProc->Release();
+  m_pProc = nullptr;
+  return S_OK;
+}
+
+HRESULT ORBAProcProperties::OnDeactivate() { return S_OK; }
+
+HRESULT ORBAProcProperties::OnApplyChanges() {
+  m_bDirty = FALSE;
+  return S_OK;
+}
+
+void ORBAProcProperties::LoadControls(HWND hwnd) {
+  if (!m_pProc) return;
+  long value = 0;
+  if (SUCCEEDED(m_pProc->GetFlipHorizontal(&value))) {
+    CheckDlgButton(hwnd, IDC_FLIP_HORIZONTAL, value ? BST_CHECKED : BST_UNCHECKED);
+  }
+  if (SUCCEEDED(m_pProc->GetFlipVertical(&value))) {
+    CheckDlgButton(hwnd, IDC_FLIP_VERTICAL, value ? BST_CHECKED : BST_UNCHECKED);
+  }
+  if (SUCCEEDED(m_pProc->GetTakePicture(&value))) {
+    CheckDlgButton(hwnd, IDC_SAVE_IMAGE, value ? BST_CHECKED : BST_UNCHECKED);
+  }
+  m_pProc->GetParams(&m_mode, &m_dx, &m_dy);
+
+  int radio;
+  switch (m_mode) {
+    case 2: radio = IDC_AREA_FULL; break;
+    case 3: radio = IDC_AREA_LEFT; break;
+    case 4: radio = IDC_AREA_TOP; break;
+    case 5: radio = IDC_AREA_RIGHT; break;
+    case 6: radio = IDC_AREA_BOTTOM; break;
+    default: radio = IDC_AREA_OFF; break;
+  }
+  CheckDlgButton(hwnd, radio, BST_CHECKED);
+
+  SetDlgItemInt(hwnd, IDC_DX, FieldValue(m_dx), FALSE);
+  SetDlgItemInt(hwnd, IDC_DY, FieldValue(m_dy), FALSE);
+
+  char status[260] = {};
+  if (SUCCEEDED(m_pProc->GetStatusText(status))) {
+    status[sizeof status - 1] = '\0';
+    SetDlgItemTextA(hwnd, IDC_STATUS, status);
+  }
+}
+
+void ORBAProcProperties::SendArea(HWND hwnd, long mode) {
+  if (!m_pProc) return;
+  m_mode = mode;
+  UINT value = 0;
+  if (ReadFactorField(hwnd, IDC_DX, &value)) m_dx = value / 100.0;
+  if (ReadFactorField(hwnd, IDC_DY, &value)) m_dy = value / 100.0;
+  // The status field then shows the filter's message.
+  if (m_pProc->SetParams(m_mode, m_dx, m_dy) != S_OK) LoadControls(hwnd);
+}
+
+INT_PTR ORBAProcProperties::OnReceiveMessage(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  switch (uMsg) {
+    case WM_INITDIALOG:
+      LoadControls(hwnd);
+      return 1;
+    case WM_DESTROY:
+    case WM_VSCROLL:
+      return 1;
+    case WM_COMMAND: {
+      auto checked = [hwnd](int id) { return IsDlgButtonChecked(hwnd, id) == BST_CHECKED ? 1L : 0L; };
+      switch (LOWORD(wParam)) {
+        case IDC_FLIP_HORIZONTAL:
+          if (m_pProc) m_pProc->SetFlipHorizontal(checked(IDC_FLIP_HORIZONTAL));
+          break;
+        case IDC_FLIP_VERTICAL:
+          if (m_pProc) m_pProc->SetFlipVertical(checked(IDC_FLIP_VERTICAL));
+          break;
+        case IDC_SAVE_IMAGE:
+          if (m_pProc) m_pProc->SetTakePicture(checked(IDC_SAVE_IMAGE));
+          break;
+        case IDC_AREA_FULL: SendArea(hwnd, 2); break;
+        case IDC_AREA_LEFT: SendArea(hwnd, 3); break;
+        case IDC_AREA_TOP: SendArea(hwnd, 4); break;
+        case IDC_AREA_RIGHT: SendArea(hwnd, 5); break;
+        case IDC_AREA_BOTTOM: SendArea(hwnd, 6); break;
+        case IDC_AREA_OFF: SendArea(hwnd, 7); break;
+        case IDC_SET_AREA: SendArea(hwnd, 4); break;
+        default: break;
+      }
+      return 1;
+    }
+    default:
+      return CBasePropertyPage::OnReceiveMessage(hwnd, uMsg, wParam, lParam);
+  }
+}
