@@ -227,6 +227,9 @@ void EndOfPass(bool restart) {
   // Before the teardown: the conversion must start while the filter, the
   // decompressor and the buffers are still there.
   StopRecordingAtEndOfPass();
+  // After error 28 the teardown has already let go of the camera's property
+  // set; the camera still gets its end command.
+  if (!g_viewer.pCameraControl && g_viewer.pSrcFilter) OpenCameraControl();
   CameraEndCommand();
   WriteSettingFlag(kSkipFramesValue, g_viewer.skipFrames != 0);
   if (g_viewer.usingZTRenderer) ZTSetViewHide();
