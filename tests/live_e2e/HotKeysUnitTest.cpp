@@ -235,6 +235,51 @@ TEST_F(ViewerKeysTest, RegisteredKeysAreTakenUntilUnregistered) {
   DestroyWindow(other);
 }
 
+// Keys that are already up: the zoom starts and stops at once.
+bool NoKeyDown(void*, int) { return false; }
+void NoSleep(void*, DWORD) {}
+
+struct ZoomThread {
+  HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  bool hotKeyLeft = true;
+  bool paintStillDue = false;
+};
+
+DWORD WINAPI ZoomWithAPaintPending(LPVOID param) {
+  auto* z = static_cast<ZoomThread*>(param);
+  const HWND window = CreateWindowExA(0, "STATIC", "zoom", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                      nullptr, nullptr, nullptr, nullptr);
+  InvalidateRect(window, nullptr, TRUE);
+  PostMessageA(window, WM_HOTKEY, kHotKeyZoomIn, MAKELPARAM(kHotKeyModifiers, 'L'));
+  HoldToZoom(true, 'L', KeyInput{NoKeyDown, NoSleep, nullptr});
+  MSG msg;
+  z->hotKeyLeft = PeekMessageA(&msg, nullptr, WM_HOTKEY, WM_HOTKEY, PM_REMOVE) != FALSE;
+  z->paintStillDue = GetUpdateRect(window, nullptr, FALSE) != FALSE;
+  DestroyWindow(window);
+  SetEvent(z->done);
+  return 0;
+}
+
+// The end of a hold-to-zoom drops what piled up in the queue; a window that
+// still needs painting must not keep it there for ever.
+TEST(HoldToZoomEnd, DropsQueuedHotKeysAndReturnsWhileAPaintIsDue) {
+  g_viewer = ViewerState{};
+  ZoomThread z;
+  HANDLE thread = CreateThread(nullptr, 0, ZoomWithAPaintPending, &z, 0, nullptr);
+  ASSERT_NE(nullptr, thread);
+  const bool returned = WaitForSingleObject(z.done, 10000) == WAIT_OBJECT_0;
+  EXPECT_TRUE(returned) << "the zoom never came back";
+  if (returned) {
+    EXPECT_FALSE(z.hotKeyLeft);
+    EXPECT_TRUE(z.paintStillDue) << "painting is left to the window";
+    WaitForSingleObject(thread, 5000);
+  } else {
+    TerminateThread(thread, 1);
+  }
+  CloseHandle(thread);
+  CloseHandle(z.done);
+}
+
 TEST(VersionText, NamesBothBuildsTheSystemAndTheDriverModel) {
   g_viewer = ViewerState{};
   g_viewer.osMajor = 6;
