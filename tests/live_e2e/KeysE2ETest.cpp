@@ -327,5 +327,33 @@ TEST_F(LiveKeysTest, PictureKeyStoresTheCamerasFrameUnchanged) {
   DeleteFileA(path.c_str());
 }
 
+TEST_F(LiveKeysTest, SaveAsKeyOpensTheSaveDialogOverTheViewer) {
+  char folder[kImagesDirBytes];
+  GetImagesDirPath(folder, sizeof folder);
+  const std::set<std::string> before = JpegFiles(folder);
+  ASSERT_TRUE(StartViewer());
+  ASSERT_TRUE(FocusViewerWindow());
+  ASSERT_TRUE(Xdotool("key ctrl+super+j"));
+  HWND dialog = nullptr;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        for (HWND w : orba_test::FindProcessWindows(viewer_.pid(), "#32770")) {
+          char title[128] = {};
+          GetWindowTextA(w, title, sizeof title);
+          if (IsWindowVisible(w) && std::string(title) == "Save image file...") dialog = w;
+        }
+        return dialog != nullptr;
+      },
+      kStepTimeoutMs));
+  EXPECT_EQ(Window(), GetWindow(dialog, GW_OWNER));
+  ASSERT_TRUE(PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kStepTimeoutMs));
+  EXPECT_EQ(before, JpegFiles(folder)) << "a cancelled dialog stores nothing";
+  ASSERT_TRUE(simcam::ResetLog());
+  ASSERT_TRUE(PostHotKey(kHotKeyG, 'G'));
+  EXPECT_TRUE(WaitForCodes([](const Codes& c) { return CountCode(c, "F0 08") == 1; },
+                           kStepTimeoutMs));
+}
+
 }  // namespace
 }  // namespace live_test
