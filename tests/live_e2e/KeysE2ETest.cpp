@@ -62,7 +62,7 @@ class LiveKeysTest : public LiveViewerTest {
   void PressAndExpect(const char* key, const RECT& rect, const char* code) {
     SCOPED_TRACE(key);
     ASSERT_TRUE(simcam::ResetLog());
-    ASSERT_TRUE(FocusViewerWindow());
+    ASSERT_TRUE(FocusViewerWindow(Window()));
     ASSERT_TRUE(Xdotool(std::string("key ") + key));
     ASSERT_TRUE(WaitForWindowRect(rect));
     EXPECT_EQ(Codes{code}, CameraCodes());
@@ -102,7 +102,7 @@ TEST_F(LiveKeysTest, TopBottomAndHideFullToggles) {
 TEST_F(LiveKeysTest, HoldToZoomRunsWhileTheKeysAreHeld) {
   ASSERT_TRUE(StartViewer());
   ASSERT_TRUE(simcam::ResetLog());
-  ASSERT_TRUE(FocusViewerWindow());
+  ASSERT_TRUE(FocusViewerWindow(Window()));
   {
     HeldKeys keys("ctrl super l");
     ASSERT_TRUE(keys.down());
@@ -130,7 +130,7 @@ TEST_F(LiveKeysTest, HoldToZoomRunsWhileTheKeysAreHeld) {
 TEST_F(LiveKeysTest, ArrowKeysDoNotZoomOnWindows10) {
   ASSERT_TRUE(StartViewer());
   ASSERT_TRUE(simcam::ResetLog());
-  ASSERT_TRUE(FocusViewerWindow());
+  ASSERT_TRUE(FocusViewerWindow(Window()));
   ASSERT_TRUE(Xdotool("key ctrl+super+Up ctrl+super+Down ctrl+super+g"));
   // G is handled after the arrows: once its command is there, they had their turn.
   ASSERT_TRUE(WaitForCodes([](const Codes& c) { return CountCode(c, "F0 08") > 0; },
@@ -141,7 +141,7 @@ TEST_F(LiveKeysTest, ArrowKeysDoNotZoomOnWindows10) {
 TEST_F(LiveKeysTest, PressAndReleaseSendsItsCodeThenStopsOnTheTimer) {
   ASSERT_TRUE(StartViewer());
   ASSERT_TRUE(simcam::ResetLog());
-  ASSERT_TRUE(FocusViewerWindow());
+  ASSERT_TRUE(FocusViewerWindow(Window()));
   {
     HeldKeys keys("ctrl super c");
     ASSERT_TRUE(keys.down());
@@ -156,7 +156,7 @@ TEST_F(LiveKeysTest, PressAndReleaseSendsItsCodeThenStopsOnTheTimer) {
 TEST_F(LiveKeysTest, DigitKeysHeldTogetherSendTheirCommandsInAscendingOrder) {
   ASSERT_TRUE(StartViewer());
   ASSERT_TRUE(simcam::ResetLog());
-  ASSERT_TRUE(FocusViewerWindow());
+  ASSERT_TRUE(FocusViewerWindow(Window()));
   {
     HeldKeys keys("5 2");
     ASSERT_TRUE(keys.down());
@@ -226,7 +226,7 @@ TEST_F(LiveKeysTest, FrameSkippingKeysStoreTheSettingAtOnce) {
 
 TEST_F(LiveKeysTest, VersionKeyShowsBothBuildNumbers) {
   ASSERT_TRUE(StartViewer());
-  ASSERT_TRUE(FocusViewerWindow());
+  ASSERT_TRUE(FocusViewerWindow(Window()));
   ASSERT_TRUE(Xdotool("key ctrl+super+n"));
   HWND box = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (box = viewer_.FindMessageBox()) != nullptr; },
@@ -294,7 +294,7 @@ TEST_F(LiveKeysTest, PictureKeyStoresTheCamerasFrameUnchanged) {
   GetImagesDirPath(folder, sizeof folder);
   const std::set<std::string> before = JpegFiles(folder);
   ASSERT_TRUE(StartViewer());
-  ASSERT_TRUE(FocusViewerWindow());
+  ASSERT_TRUE(FocusViewerWindow(Window()));
   ASSERT_TRUE(Xdotool("key ctrl+super+i"));
 
   std::string path;
@@ -333,7 +333,7 @@ TEST_F(LiveKeysTest, SaveAsKeyOpensTheSaveDialogOverTheViewer) {
   GetImagesDirPath(folder, sizeof folder);
   const std::set<std::string> before = JpegFiles(folder);
   ASSERT_TRUE(StartViewer());
-  ASSERT_TRUE(FocusViewerWindow());
+  ASSERT_TRUE(FocusViewerWindow(Window()));
   ASSERT_TRUE(Xdotool("key ctrl+super+j"));
   HWND dialog = nullptr;
   ASSERT_TRUE(WaitUntil(

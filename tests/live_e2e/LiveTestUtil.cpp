@@ -91,9 +91,16 @@ int RunHostProgram(const std::string& commandLine, DWORD timeoutMs) {
 
 bool Xdotool(const std::string& args) { return RunHostProgram("/usr/bin/xdotool " + args) == 0; }
 
-bool FocusViewerWindow() {
-  // The newest window of that title: after a restart the old one is gone.
-  return Xdotool("search --name \"^ORBA$\" windowfocus --sync %@");
+bool FocusViewerWindow(HWND window) {
+  // Wine keeps the X window of a top-level window in this property; naming it
+  // directly avoids windows of an earlier viewer that are still going away.
+  const auto xid = reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window"));
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (xid && Xdotool("windowfocus --sync " + std::to_string(xid))) return true;
+    if (!xid && Xdotool("search --name \"^ORBA$\" windowfocus --sync %@")) return true;
+    Sleep(100);
+  }
+  return false;
 }
 
 namespace {

@@ -20,9 +20,9 @@ bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs);
 int RunHostProgram(const std::string& commandLine, DWORD timeoutMs = 15000);
 // xdotool with the given arguments; true on exit code 0.
 bool Xdotool(const std::string& args);
-// Gives the X input focus to the viewer's window (title "ORBA"): Wine hands
-// hot keys to a program only while one of its windows has the focus.
-bool FocusViewerWindow();
+// Gives the X input focus to the viewer's window: Wine hands hot keys to a
+// program only while one of its windows has the focus.
+bool FocusViewerWindow(HWND window);
 
 // One filter of a graph, as another process sees it.
 struct GraphFilter {
