@@ -2,6 +2,7 @@
 # Prepares the test Wine prefix for a build folder: a copy of a cached template,
 # with the project's components registered as Windows would have them installed.
 # Usage: wine-prefix.sh <x86_64 build folder>   (needs DISPLAY and a running Xvfb)
+# The prefix is <build>/wineprefix, or ORBA_PREFIX when that is set.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 orba_find_wine
@@ -22,7 +23,7 @@ if [ ! -f "$template/.complete" ]; then
   touch "$template/.complete"
 fi
 
-export WINEPREFIX="$build/wineprefix"
+export WINEPREFIX="${ORBA_PREFIX:-$build/wineprefix}"
 "$WINESERVER" -k >/dev/null 2>&1 || true
 rm -rf "$WINEPREFIX"
 cp -a "$template" "$WINEPREFIX"

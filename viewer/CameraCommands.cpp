@@ -29,6 +29,21 @@ bool AllHeld(int key, const KeyInput& input) {
          input.isDown(input.context, VK_LWIN);
 }
 
+// Key repeats and hot keys that piled up while a zoom key was held are dropped:
+// the input and posted messages that were waiting when the keys were let go. A
+// pending WM_PAINT is never removed by PeekMessage, and messages that arrive
+// meanwhile (another thread may post without pause) are left for the loop;
+// either would keep a plain "remove until empty" running for ever.
+void DiscardWaitingMessages() {
+  constexpr UINT kWaiting = PM_QS_INPUT | PM_QS_POSTMESSAGE;
+  const DWORD now = GetTickCount();
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | kWaiting)) {
+    if (static_cast<LONG>(msg.time - now) > 0) break;
+    if (!PeekMessageA(&msg, msg.hwnd, msg.message, msg.message, PM_REMOVE | kWaiting)) break;
+  }
+}
+
 bool SystemIsDown(void*, int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
 void SystemSleep(void*, DWORD ms) { Sleep(ms); }
 
@@ -152,10 +167,7 @@ void HoldToZoom(bool zoomIn, int zoomKey, const KeyInput& input) {
   ZoomStop();
   input.sleep(input.context, 30);
   ZoomStop();
-  // Key repeats and hot keys that piled up while the key was held are dropped.
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-  }
+  DiscardWaitingMessages();
   DebugLine(zoomIn ? "UP key exit" : "Down key exit");
 }
 

@@ -214,6 +214,7 @@ void ReleaseRemainingComReferences() {
   ReleaseAndClear(g_viewer.pWindowlessControl);
   g_viewer.pPaintControl = nullptr;
   ReleaseAndClear(g_viewer.pMixRenderer);
+  ReleaseAndClear(g_viewer.pOrbaProcFilter);
   g_viewer.pZTCCTV2Only = nullptr;  // shares g_pZTCCTV2's reference
   ReleaseAndClear(g_viewer.g_pZTCCTV2);
   ReleaseAndClear(g_viewer.ZT_RenderFilter);
@@ -226,6 +227,9 @@ void EndOfPass(bool restart) {
   // Before the teardown: the conversion must start while the filter, the
   // decompressor and the buffers are still there.
   StopRecordingAtEndOfPass();
+  // After error 28 the teardown has already let go of the camera's property
+  // set; the camera still gets its end command.
+  if (!g_viewer.pCameraControl && g_viewer.pSrcFilter) OpenCameraControl();
   CameraEndCommand();
   WriteSettingFlag(kSkipFramesValue, g_viewer.skipFrames != 0);
   if (g_viewer.usingZTRenderer) ZTSetViewHide();

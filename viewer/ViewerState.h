@@ -103,6 +103,7 @@ struct ViewerState {
   IBaseFilter* pSrcFilter;       // the camera's capture filter
   IKsPropertySet* pCameraControl;  // the camera's property set (commands)
   IORBAProc* pOrbaProc;
+  IBaseFilter* pOrbaProcFilter;  // the processing filter as created
   IBaseFilter* pSmartTee;
   IBaseFilter* pNullRenderer;
   IBaseFilter* pMixRenderer;

@@ -1,0 +1,63 @@
+#pragma once
+// Helpers of the live viewer tests: the X tools that act as the user (xdotool),
+// the running-object table as graph tools see it, and the screen.
+#include <windows.h>
+
+#include <dshow.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace live_test {
+
+// Waits until cond holds or the time is up; true when it held.
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs);
+
+// Runs a program of the host system (for example "/usr/bin/xdotool key a") and
+// waits for it; its exit code, or -1 when it could not be run or timed out.
+int RunHostProgram(const std::string& commandLine, DWORD timeoutMs = 15000);
+// xdotool with the given arguments; true on exit code 0.
+bool Xdotool(const std::string& args);
+// Gives the X input focus to the viewer's window: Wine hands hot keys to a
+// program only while one of its windows has the focus.
+bool FocusViewerWindow(HWND window);
+
+// One filter of a graph, as another process sees it.
+struct GraphFilter {
+  std::string name;
+  CLSID clsid = {};
+};
+// The item names "FilterGraph %08x pid %08x" of the process's graphs in the
+// running-object table.
+std::vector<std::string> RotGraphNames(DWORD pid);
+// Binds the process's graph through the running-object table (null when none).
+bool BindRotGraph(DWORD pid, IFilterGraph** graph);
+// The filters of the process's graph; false when it cannot be listed.
+bool ListGraphFilters(DWORD pid, std::vector<GraphFilter>* filters);
+
+// The whole screen as 24-bit pixels, top row first.
+struct Screenshot {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> bgr;  // 3 bytes a pixel, rows packed
+  int Luma(int x, int y) const;
+};
+bool CaptureScreen(Screenshot* shot);
+// The mean brightness of blocks of block x block pixels over a rectangle, in
+// rows; a compact form of a picture that does not depend on how it was scaled.
+std::vector<double> BlockMeans(const Screenshot& shot, const RECT& area, int columns, int rows);
+// Pearson correlation of two equally long series.
+double Correlation(const std::vector<double>& a, const std::vector<double>& b);
+
+// The camera command codes logged so far ("F0 09", "6E 0C", ...).
+std::vector<std::string> CameraCodes();
+// Waits until the codes logged so far satisfy cond.
+bool WaitForCodes(const std::function<bool(const std::vector<std::string>&)>& cond,
+                  DWORD timeoutMs);
+size_t CountCode(const std::vector<std::string>& codes, const std::string& code);
+
+RECT WindowRect(HWND window);
+
+}  // namespace live_test
