@@ -28,6 +28,15 @@ export WINEPREFIX="${ORBA_PREFIX:-$build/wineprefix}"
 rm -rf "$WINEPREFIX"
 cp -a "$template" "$WINEPREFIX"
 rm -f "$WINEPREFIX/.complete"
+# Wine links the user's shell folders (Pictures, Documents, ...) to the Linux
+# home folder; give the prefix folders of its own so that pictures and videos
+# stay inside it.
+for link in "$WINEPREFIX"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then
+    rm -f "$link"
+    mkdir -p "$link"
+  fi
+done
 
 # Components, in the order a Windows installation would put them in place.
 register_ax() {
