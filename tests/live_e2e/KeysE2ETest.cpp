@@ -4,7 +4,6 @@
 #include <regex>
 #include <set>
 
-#include "AviParser.h"
 #include "LiveViewerTest.h"
 #include "TestEnv.h"
 #include "orba/ImagesDir.h"
@@ -354,54 +353,6 @@ TEST_F(LiveKeysTest, SaveAsKeyOpensTheSaveDialogOverTheViewer) {
   ASSERT_TRUE(PostHotKey(kHotKeyG, 'G'));
   EXPECT_TRUE(WaitForCodes([](const Codes& c) { return CountCode(c, "F0 08") == 1; },
                            kStepTimeoutMs));
-}
-
-std::set<std::string> Files(const std::string& pattern) {
-  std::set<std::string> names;
-  WIN32_FIND_DATAA found;
-  const HANDLE find = FindFirstFileA(pattern.c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    names.insert(found.cFileName);
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-  return names;
-}
-
-// The recording key records the camera's frames; the end key pressed while
-// recording stops it and stays until the video is written; pressed again, it ends.
-TEST_F(LiveKeysTest, RecordingKeyRecordsAVideoAndTheEndKeyWaitsForIt) {
-  char folder[kImagesDirBytes];
-  GetImagesDirPath(folder, sizeof folder);
-  const std::string pictures = folder;
-  const std::set<std::string> videosBefore = Files(pictures + "\\video_*.avi");
-  ASSERT_TRUE(StartViewer());
-  ASSERT_TRUE(PostHotKey(1121, 'O'));
-  ASSERT_TRUE(WaitUntil([&] { return Files(pictures + "\\temp\\frame_*.jpg").size() >= 10; },
-                        kStepTimeoutMs))
-      << "no frames recorded in " << pictures << "\\temp";
-  ASSERT_TRUE(PostHotKey(kHotKeyEnd, 'E'));
-
-  std::string video;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        for (const auto& name : Files(pictures + "\\video_*.avi")) {
-          if (!videosBefore.count(name)) video = pictures + "\\" + name;
-        }
-        return !video.empty();
-      },
-      30000))
-      << "no video after the recording";
-  EXPECT_TRUE(viewer_.IsRunning()) << "the first end key only stopped the recording";
-  ASSERT_TRUE(EndViewer());
-
-  orba_test::AviFile avi;
-  std::string error;
-  ASSERT_TRUE(orba_test::ParseAviFile(video, &avi, &error)) << error;
-  ASSERT_EQ(1u, avi.streams.size());
-  EXPECT_EQ("XVID", orba_test::FourCCText(avi.streams[0].header.fccHandler));
-  EXPECT_GE(avi.streams[0].dataChunks.size(), 10u);
-  DeleteFileA(video.c_str());
 }
 
 }  // namespace

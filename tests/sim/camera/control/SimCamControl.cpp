@@ -344,4 +344,9 @@ bool Plug() {
   return ok;
 }
 
+bool StallStream(bool stalled) {
+  HANDLE event = UnpluggedEvent();
+  return event && (stalled ? SetEvent(event) : ResetEvent(event));
+}
+
 }  // namespace simcam

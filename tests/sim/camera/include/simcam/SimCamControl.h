@@ -98,5 +98,8 @@ bool DeviceInstanceExists();
 bool Unplug();
 // Brings it back.
 bool Plug();
+// A camera that stays plugged in but whose stream delivers nothing (true) or
+// delivers again (false); the system is told of no device change.
+bool StallStream(bool stalled);
 
 }  // namespace simcam

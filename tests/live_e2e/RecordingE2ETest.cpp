@@ -1,0 +1,346 @@
+// Recording end to end: ORBA.exe on the simulated camera records with its
+// recording key and converts the frame files into an XVID video (the codec is
+// the test prefix's stand-in). The evidence is the video file as parsed, the
+// picture folder, and the viewer's own debugger output, read by attaching to
+// it as a debugger; that output names every frame file the filter writes.
+#include <algorithm>
+#include <cstdlib>
+#include <regex>
+#include <set>
+
+#include "AviParser.h"
+#include "LiveViewerTest.h"
+#include "ProcessDebugOutput.h"
+#include "TestEnv.h"
+#include "orba/ImagesDir.h"
+#include "orba/Text.h"
+
+namespace live_test {
+namespace {
+
+constexpr UINT kHotKeyRecord = 1121;
+constexpr DWORD kConversionTimeoutMs = 90000;
+// The frame lines of the filter: "[pid][tid] 590: <folder>\temp\frame_<n>.jpg".
+constexpr char kFilterPrefix[] = "] 590: ";
+constexpr char kConversionEnd[] = "ConvertFramesToAvi Exit!";
+
+std::set<std::string> Files(const std::string& pattern) {
+  std::set<std::string> names;
+  WIN32_FIND_DATAA found;
+  const HANDLE find = FindFirstFileA(pattern.c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.insert(found.cFileName);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  return names;
+}
+
+// The text after the lead in the first line that has it; empty when none does.
+std::string TextAfter(const std::vector<std::string>& lines, const std::string& lead) {
+  for (const auto& line : lines) {
+    const size_t at = line.find(lead);
+    if (at != std::string::npos) return line.substr(at + lead.size());
+  }
+  return std::string();
+}
+
+// The text after "<key>: ".
+std::string ValueOf(const std::vector<std::string>& lines, const std::string& key) {
+  return TextAfter(lines, key + ": ");
+}
+
+class RecordingE2ETest : public LiveViewerTest {
+ protected:
+  void SetUp() override {
+    LiveViewerTest::SetUp();
+    char folder[kImagesDirBytes];
+    GetImagesDirPath(folder, sizeof folder);
+    pictures_ = folder;
+    tempFolder_ = pictures_ + "\\temp";
+    orba_test::RemoveTree(tempFolder_);
+    videosBefore_ = Files(pictures_ + "\\video_*");
+  }
+
+  void TearDown() override {
+    LiveViewerTest::TearDown();
+    debug_.Detach();
+    simcam::StallStream(false);
+    for (const auto& name : Files(pictures_ + "\\video_*")) {
+      if (!videosBefore_.count(name)) {
+        const std::string path = pictures_ + "\\" + name;
+        if (!DeleteFileA(path.c_str())) orba_test::RemoveTree(path);
+      }
+    }
+    orba_test::RemoveTree(tempFolder_);
+  }
+
+  // The viewer up, with this test as its debugger.
+  ::testing::AssertionResult StartWatchedViewer() {
+    ::testing::AssertionResult up = StartViewer();
+    if (!up) return up;
+    if (!debug_.Attach(viewer_.pid())) {
+      return ::testing::AssertionFailure() << "cannot attach to the viewer as its debugger";
+    }
+    return ::testing::AssertionSuccess();
+  }
+
+  bool PressRecord() { return PostHotKey(kHotKeyRecord, 'O'); }
+
+  // The frame numbers the filter has written (or tried to write) so far.
+  std::vector<long> FramesWritten() const {
+    std::vector<long> numbers;
+    const std::string marker = "\\temp\\frame_";
+    for (const auto& line : debug_.Lines()) {
+      const size_t prefix = line.find(kFilterPrefix);
+      if (prefix == std::string::npos) continue;
+      const size_t at = line.find(marker, prefix);
+      if (at == std::string::npos) continue;
+      numbers.push_back(std::strtol(line.c_str() + at + marker.size(), nullptr, 10));
+    }
+    return numbers;
+  }
+
+  ::testing::AssertionResult WaitForFrames(size_t count) {
+    if (WaitUntil([&] { return FramesWritten().size() >= count; }, kStepTimeoutMs)) {
+      return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "the filter wrote " << FramesWritten().size() << " frame files, not " << count;
+  }
+
+  ::testing::AssertionResult WaitForConversionEnd(size_t conversions = 1) {
+    if (WaitUntil([&] { return debug_.Count(kConversionEnd) >= conversions; },
+                  kConversionTimeoutMs)) {
+      return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "the conversion did not end";
+  }
+
+  std::vector<std::string> NewVideos() const {
+    std::vector<std::string> added;
+    for (const auto& name : Files(pictures_ + "\\video_*")) {
+      if (!videosBefore_.count(name)) added.push_back(name);
+    }
+    return added;
+  }
+
+  // Checks the video as a player would read it; its frame count.
+  static size_t CheckVideo(const std::string& path) {
+    orba_test::AviFile avi;
+    std::string error;
+    EXPECT_TRUE(orba_test::ParseAviFile(path, &avi, &error)) << path << ": " << error;
+    if (avi.streams.size() != 1) {
+      ADD_FAILURE() << path << " has " << avi.streams.size() << " streams";
+      return 0;
+    }
+    const orba_test::AviStream& s = avi.streams[0];
+    EXPECT_EQ("vids", orba_test::FourCCText(s.header.fccType));
+    EXPECT_EQ("XVID", orba_test::FourCCText(s.header.fccHandler));
+    EXPECT_EQ(60000u, s.header.rate);
+    EXPECT_EQ(1000u, s.header.scale);
+    EXPECT_TRUE(s.hasBitmapInfo);
+    EXPECT_EQ(1280, s.bitmapInfo.width);
+    EXPECT_EQ(720, s.bitmapInfo.height);
+    EXPECT_EQ(24, s.bitmapInfo.bitCount);
+    EXPECT_EQ(s.dataChunks.size(), static_cast<size_t>(s.header.length));
+    return s.dataChunks.size();
+  }
+
+  bool TempFolderExists() const {
+    return GetFileAttributesA(tempFolder_.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
+  std::string pictures_;
+  std::string tempFolder_;
+  std::set<std::string> videosBefore_;
+  orba_test::ProcessDebugOutput debug_;
+};
+
+// Two presses: a video named by the time of the first, every written frame in
+// it, and no frame files left behind.
+TEST_F(RecordingE2ETest, TwoRecordingKeysGiveAVideoOfEveryWrittenFrame) {
+  ASSERT_TRUE(StartWatchedViewer());
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForFrames(45));
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForConversionEnd());
+
+  const auto lines = debug_.Lines();
+  const std::string finalPath = ValueOf(lines, "videoFinalPath");
+  const std::string tempPath = ValueOf(lines, "videoTempPath");
+  std::smatch stamp;
+  const std::regex named(R"(\\video_(\d{6}_\d\d\.\d\d\.\d\d)\.avi$)");
+  ASSERT_TRUE(std::regex_search(finalPath, stamp, named)) << finalPath;
+  EXPECT_EQ(pictures_ + "\\video_" + stamp[1].str() + ".avi", finalPath);
+  EXPECT_EQ(tempFolder_ + "\\video_" + stamp[1].str() + ".avi", tempPath)
+      << "one time stamp names both files";
+
+  const std::vector<std::string> added = NewVideos();
+  ASSERT_EQ(std::vector<std::string>{"video_" + stamp[1].str() + ".avi"}, added);
+  const std::vector<long> written = FramesWritten();
+  EXPECT_EQ(written.size(), CheckVideo(finalPath));
+  EXPECT_FALSE(TempFolderExists()) << tempFolder_;
+  EXPECT_TRUE(viewer_.IsRunning());
+  EXPECT_TRUE(EndViewer());
+}
+
+// The key is ignored while the last recording is being converted; once the
+// conversion has ended it records again.
+TEST_F(RecordingE2ETest, KeyDuringTheConversionOnlyReportsIt) {
+  ASSERT_TRUE(StartWatchedViewer());
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForFrames(90));
+  // Queued together: the third is handled right after the conversion started.
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForConversionEnd());
+  const size_t written = FramesWritten().size();
+
+  EXPECT_EQ(1u, debug_.Count("exitCode == STILL_ACTIVE"));
+  EXPECT_EQ(1u, debug_.Count("videoFinalPath: ")) << "no second recording started";
+  Sleep(1000);
+  EXPECT_EQ(written, FramesWritten().size()) << "no frame is written after the stop";
+  EXPECT_FALSE(TempFolderExists());
+  ASSERT_EQ(1u, NewVideos().size());
+  EXPECT_EQ(written, CheckVideo(pictures_ + "\\" + NewVideos()[0]));
+
+  // The conversion is over: the key starts a new recording.
+  const size_t mark = debug_.Mark();
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForFrames(written + 10));
+  const auto since = debug_.LinesSince(mark);
+  EXPECT_FALSE(ValueOf(since, "videoFinalPath").empty());
+  EXPECT_EQ(1u, debug_.Count("exitCode good"));
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForConversionEnd(2));
+  EXPECT_EQ(2u, NewVideos().size());
+  EXPECT_TRUE(EndViewer());
+}
+
+// The end key stops a recording and keeps the program running while the video
+// is made, however often it is pressed; pressed after that, it ends the program
+// and the camera hears its closing command.
+TEST_F(RecordingE2ETest, EndKeyStopsTheRecordingAndEndsOnlyAfterTheConversion) {
+  ASSERT_TRUE(StartWatchedViewer());
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForFrames(90));
+  ASSERT_TRUE(PostHotKey(kHotKeyEnd, 'E'));
+  ASSERT_TRUE(PostHotKey(kHotKeyEnd, 'E'));
+  ASSERT_TRUE(WaitForConversionEnd());
+  EXPECT_EQ(2u, debug_.Count("exitCode == STILL_ACTIVE"))
+      << "both end keys came during the conversion";
+  Sleep(500);
+  EXPECT_TRUE(viewer_.IsRunning()) << "no end key came after the conversion";
+  ASSERT_EQ(1u, NewVideos().size());
+  EXPECT_EQ(FramesWritten().size(), CheckVideo(pictures_ + "\\" + NewVideos()[0]));
+  EXPECT_FALSE(TempFolderExists());
+
+  ASSERT_TRUE(simcam::ResetLog());
+  EXPECT_TRUE(EndViewer());
+  EXPECT_EQ(1u, CountCode(CameraCodes(), "F0 05"));
+}
+
+// A camera that delivers nothing during the recording: no video, and no
+// temporary folder.
+TEST_F(RecordingE2ETest, RecordingThatSawNoSampleLeavesNothing) {
+  ASSERT_TRUE(StartWatchedViewer());
+  ASSERT_TRUE(simcam::StallStream(true));
+  Sleep(500);  // a sample already on its way lands before the key
+  ASSERT_TRUE(PressRecord());
+  Sleep(1500);
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForConversionEnd());
+  EXPECT_TRUE(FramesWritten().empty());
+  EXPECT_EQ(1u, debug_.Count("No frame was converted: no video"));
+  EXPECT_TRUE(NewVideos().empty());
+  EXPECT_FALSE(TempFolderExists());
+  ASSERT_TRUE(simcam::StallStream(false));
+  EXPECT_TRUE(EndViewer());
+}
+
+// A video of the same name is already there: it stays as it was and the new
+// one takes the next name.
+TEST_F(RecordingE2ETest, VideoOfTheSameNameIsKeptAndTheNewOneTakesTheNextName) {
+  ASSERT_TRUE(StartWatchedViewer());
+  // Every name the recording can get in the next seconds is taken.
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  FILETIME ft;
+  ASSERT_TRUE(SystemTimeToFileTime(&now, &ft));
+  ULARGE_INTEGER t;
+  t.LowPart = ft.dwLowDateTime;
+  t.HighPart = ft.dwHighDateTime;
+  std::set<std::string> taken;
+  for (int s = -2; s <= 20; ++s) {
+    ULARGE_INTEGER u = t;
+    u.QuadPart += static_cast<LONGLONG>(s) * 10000000LL;
+    FILETIME uf = {u.LowPart, u.HighPart};
+    SYSTEMTIME st;
+    ASSERT_TRUE(FileTimeToSystemTime(&uf, &st));
+    char stamp[orba::kTimeStampBytes];
+    orba::FormatTimeStamp(st, stamp);
+    const std::string name = std::string("video_") + stamp + ".avi";
+    if (taken.insert(name).second) {
+      ASSERT_TRUE(orba_test::WriteFileBytes(pictures_ + "\\" + name, "an earlier video " + name));
+    }
+  }
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForFrames(30));
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForConversionEnd());
+
+  const std::string finalPath = ValueOf(debug_.Lines(), "videoFinalPath");
+  const std::string earlierName = finalPath.substr(finalPath.rfind('\\') + 1);
+  ASSERT_TRUE(taken.count(earlierName)) << finalPath;
+  EXPECT_EQ("an earlier video " + earlierName, orba_test::ReadFileBytes(finalPath));
+  const std::string second =
+      pictures_ + "\\" + earlierName.substr(0, earlierName.size() - 4) + "_2.avi";
+  EXPECT_EQ(second, TextAfter(debug_.Lines(), "Video saved as "));
+  EXPECT_EQ(FramesWritten().size(), CheckVideo(second));
+  EXPECT_EQ(taken.size() + 1, NewVideos().size());
+  EXPECT_FALSE(TempFolderExists());
+  EXPECT_TRUE(EndViewer());
+}
+
+// A frame file the filter could not write does not end the video: every frame
+// after it is still converted.
+TEST_F(RecordingE2ETest, FrameThatCouldNotBeWrittenCostsOnlyItself) {
+  ASSERT_TRUE(StartWatchedViewer());
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForFrames(10));
+
+  // A file of a frame to come, held open by this test, cannot be written.
+  long blocked = 0;
+  HANDLE holder = INVALID_HANDLE_VALUE;
+  for (long ahead = 20; ahead <= 200 && holder == INVALID_HANDLE_VALUE; ahead += 20) {
+    const std::vector<long> written = FramesWritten();
+    blocked = *std::max_element(written.begin(), written.end()) + ahead;
+    const std::string path = tempFolder_ + "\\frame_" + std::to_string(blocked) + ".jpg";
+    holder = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  }
+  ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+  const bool passed = WaitUntil(
+      [&] {
+        const std::vector<long> w = FramesWritten();
+        return !w.empty() && *std::max_element(w.begin(), w.end()) >= blocked + 20;
+      },
+      kStepTimeoutMs);
+  CloseHandle(holder);  // the file goes with the handle: the number stays missing
+  ASSERT_TRUE(passed);
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForConversionEnd());
+
+  const std::vector<long> written = FramesWritten();
+  ASSERT_EQ(1, std::count(written.begin(), written.end(), blocked));
+  EXPECT_EQ(1u, debug_.Count("Frame " + std::to_string(blocked) + " is missing"));
+  ASSERT_EQ(1u, NewVideos().size());
+  EXPECT_EQ(written.size() - 1, CheckVideo(pictures_ + "\\" + NewVideos()[0]))
+      << "every frame but the blocked one";
+  EXPECT_FALSE(TempFolderExists());
+  EXPECT_TRUE(EndViewer());
+}
+
+}  // namespace
+}  // namespace live_test
