@@ -277,15 +277,7 @@ TEST_F(LiveKeysTest, UnpluggedCameraEndsTheProgramWithError30) {
 }
 
 std::set<std::string> JpegFiles(const std::string& folder) {
-  std::set<std::string> names;
-  WIN32_FIND_DATAA found;
-  const HANDLE find = FindFirstFileA((folder + "\\*.jpg").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    names.insert(found.cFileName);
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-  return names;
+  return MatchingFiles(folder + "\\*.jpg");
 }
 
 TEST_F(LiveKeysTest, PictureKeyStoresTheCamerasFrameUnchanged) {

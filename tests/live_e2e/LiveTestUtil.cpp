@@ -283,4 +283,16 @@ RECT WindowRect(HWND window) {
   return r;
 }
 
+std::set<std::string> MatchingFiles(const std::string& pattern) {
+  std::set<std::string> names;
+  WIN32_FIND_DATAA found;
+  const HANDLE find = FindFirstFileA(pattern.c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.insert(found.cFileName);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  return names;
+}
+
 }  // namespace live_test

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -59,5 +60,8 @@ bool WaitForCodes(const std::function<bool(const std::vector<std::string>&)>& co
 size_t CountCode(const std::vector<std::string>& codes, const std::string& code);
 
 RECT WindowRect(HWND window);
+
+// The names of the files that match a pattern such as "C:\\x\\video_*.avi".
+std::set<std::string> MatchingFiles(const std::string& pattern);
 
 }  // namespace live_test

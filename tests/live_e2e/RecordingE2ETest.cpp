@@ -24,18 +24,6 @@ constexpr DWORD kConversionTimeoutMs = 90000;
 constexpr char kFilterPrefix[] = "] 590: ";
 constexpr char kConversionEnd[] = "ConvertFramesToAvi Exit!";
 
-std::set<std::string> Files(const std::string& pattern) {
-  std::set<std::string> names;
-  WIN32_FIND_DATAA found;
-  const HANDLE find = FindFirstFileA(pattern.c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    names.insert(found.cFileName);
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-  return names;
-}
-
 // The text after the lead in the first line that has it; empty when none does.
 std::string TextAfter(const std::vector<std::string>& lines, const std::string& lead) {
   for (const auto& line : lines) {
@@ -59,14 +47,14 @@ class RecordingE2ETest : public LiveViewerTest {
     pictures_ = folder;
     tempFolder_ = pictures_ + "\\temp";
     orba_test::RemoveTree(tempFolder_);
-    videosBefore_ = Files(pictures_ + "\\video_*");
+    videosBefore_ = MatchingFiles(pictures_ + "\\video_*");
   }
 
   void TearDown() override {
     LiveViewerTest::TearDown();
     debug_.Detach();
     simcam::StallStream(false);
-    for (const auto& name : Files(pictures_ + "\\video_*")) {
+    for (const auto& name : MatchingFiles(pictures_ + "\\video_*")) {
       if (!videosBefore_.count(name)) {
         const std::string path = pictures_ + "\\" + name;
         if (!DeleteFileA(path.c_str())) orba_test::RemoveTree(path);
@@ -119,7 +107,7 @@ class RecordingE2ETest : public LiveViewerTest {
 
   std::vector<std::string> NewVideos() const {
     std::vector<std::string> added;
-    for (const auto& name : Files(pictures_ + "\\video_*")) {
+    for (const auto& name : MatchingFiles(pictures_ + "\\video_*")) {
       if (!videosBefore_.count(name)) added.push_back(name);
     }
     return added;
