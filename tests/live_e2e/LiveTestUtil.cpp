@@ -95,12 +95,17 @@ bool FocusViewerWindow(HWND window) {
   // Wine keeps the X window of a top-level window in this property; naming it
   // directly avoids windows of an earlier viewer that are still going away.
   const auto xid = reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window"));
+  bool focused = false;
   for (int attempt = 0; attempt < 3; ++attempt) {
-    if (xid && Xdotool("windowfocus --sync " + std::to_string(xid))) return true;
-    if (!xid && Xdotool("search --name \"^ORBA$\" windowfocus --sync %@")) return true;
+    const bool ok = xid ? Xdotool("windowfocus --sync " + std::to_string(xid))
+                        : Xdotool("search --name \"^ORBA$\" windowfocus --sync %@");
+    focused = focused || ok;
+    // X has moved the focus; a key pressed before Wine has taken it in may
+    // still go to the window that had it.
+    if (ok && WaitUntil([&] { return GetForegroundWindow() == window; }, 2000)) return true;
     Sleep(100);
   }
-  return false;
+  return focused;
 }
 
 namespace {
