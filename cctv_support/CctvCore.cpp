@@ -116,7 +116,10 @@ void WaitRenderMutexFree() {
 
 // Steps shared by both blits. Gives the context the record goes to and fills
 // the record's first two fields; false when there is nothing to draw with.
-bool PrepareBlit(HDC destination, HBITMAP bitmap, HDC* target, BlitRecord* record) {
+// The record of both blits: the destination rectangle and the source origin
+// filled in; false when the driver knows no surface or bitmap to blit.
+bool PrepareBlit(HDC destination, HBITMAP bitmap, int x, int y, int width, int height,
+                 int sourceX, int sourceY, HDC* target, BlitRecord* record) {
   WaitRenderMutexFree();
   if (bitmap != g_state.cachedBitmap) {
     if (g_state.driverBitmap != 0) Escape(g_state.display, kFnReleaseBitmap, g_state.driverBitmap);
@@ -134,6 +137,12 @@ bool PrepareBlit(HDC destination, HBITMAP bitmap, HDC* target, BlitRecord* recor
   std::memset(record, 0, sizeof *record);
   record->surface = g_state.surfaceAnswer;
   record->driverBitmap = g_state.driverBitmap;
+  record->destLeft = x;
+  record->destTop = y;
+  record->destRight = AddWrapped(x, width);
+  record->destBottom = AddWrapped(y, height);
+  record->sourceLeft = sourceX;
+  record->sourceTop = sourceY;
   return true;
 }
 
@@ -302,13 +311,9 @@ void DriverBitBlt(HDC destination, int x, int y, HBITMAP bitmap, int width, int 
   if (!g_state.display) return;  // not initialised, or closed
   HDC target = nullptr;
   BlitRecord record;
-  if (!PrepareBlit(destination, bitmap, &target, &record)) return;
-  record.destLeft = x;
-  record.destTop = y;
-  record.destRight = AddWrapped(x, width);
-  record.destBottom = AddWrapped(y, height);
-  record.sourceLeft = sourceX;
-  record.sourceTop = sourceY;
+  if (!PrepareBlit(destination, bitmap, x, y, width, height, sourceX, sourceY, &target, &record)) {
+    return;
+  }
   record.rop = kRopSourceCopy;
   Escape(target, kFnCopyBitmap, 0, &record, sizeof record);
 }
@@ -318,13 +323,9 @@ void DriverStretchBlt(HDC destination, int x, int y, int width, int height, HBIT
   if (!g_state.display) return;
   HDC target = nullptr;
   BlitRecord record;
-  if (!PrepareBlit(destination, bitmap, &target, &record)) return;
-  record.destLeft = x;
-  record.destTop = y;
-  record.destRight = AddWrapped(x, width);
-  record.destBottom = AddWrapped(y, height);
-  record.sourceLeft = sourceX;
-  record.sourceTop = sourceY;
+  if (!PrepareBlit(destination, bitmap, x, y, width, height, sourceX, sourceY, &target, &record)) {
+    return;
+  }
   record.sourceRight = AddWrapped(sourceX, sourceWidth);
   record.sourceBottom = AddWrapped(sourceY, sourceHeight);
   Escape(target, kFnStretchBitmap, 0, &record, sizeof record);
