@@ -2,37 +2,13 @@
 // drives it.
 #include <gtest/gtest.h>
 
+#include "PropertyPageSite.h"
 #include "TestHelpers.h"
 
 namespace dshow_test {
 namespace {
 
-class FakeSite : public IPropertyPageSite {
- public:
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (riid == IID_IUnknown || riid == IID_IPropertyPageSite) {
-      *ppv = this;
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-  STDMETHODIMP_(ULONG) Release() override { return --refs; }
-  STDMETHODIMP OnStatusChange(DWORD dwFlags) override {
-    statusFlags |= dwFlags;
-    ++statusChanges;
-    return S_OK;
-  }
-  STDMETHODIMP GetLocaleID(LCID*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
-  STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
-
-  ULONG refs = 1;
-  DWORD statusFlags = 0;
-  int statusChanges = 0;
-};
+using FakeSite = orba_test::PropertyPageSite;
 
 class PropertyPageTest : public ::testing::Test {
  protected:

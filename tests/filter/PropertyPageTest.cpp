@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "FilterTestKit.h"
+#include "PropertyPageSite.h"
 #include "TestEnv.h"
 
 namespace filter_test {
@@ -119,31 +120,7 @@ class FakeProc : public IORBAProc {
   std::string status = "NO ERROR";
 };
 
-class Site : public IPropertyPageSite {
- public:
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (riid == IID_IUnknown || riid == IID_IPropertyPageSite) {
-      *ppv = static_cast<IPropertyPageSite*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-  STDMETHODIMP_(ULONG) Release() override { return --refs; }
-  STDMETHODIMP OnStatusChange(DWORD) override { return S_OK; }
-  STDMETHODIMP GetLocaleID(LCID* id) override {
-    *id = LOCALE_USER_DEFAULT;
-    return S_OK;
-  }
-  STDMETHODIMP GetPageContainer(IUnknown** u) override {
-    *u = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
-  ULONG refs = 1;
-};
+using Site = orba_test::PropertyPageSite;
 
 class ProcPage : public ::testing::Test {
  protected:
