@@ -52,6 +52,19 @@ class MjpgGraph : public ::testing::Test {
     CoUninitialize();
   }
 
+  // Intelligent connect from the source to a Video Mixing Renderer 9; the
+  // renderer, its input pin and the decoder the graph put between them.
+  void ConnectToVmr9(ComPtr<IBaseFilter>& vmr, ComPtr<IPin>& vmrIn, ComPtr<IBaseFilter>& decoder) {
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_VideoMixingRenderer9, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IBaseFilter, vmr.PutVoid()));
+    ASSERT_EQ(S_OK, graph_->AddFilter(vmr.Get(), L"VMR9"));
+    vmrIn = FindPin(vmr.Get(), PINDIR_INPUT);
+    ASSERT_TRUE(vmrIn);
+    ASSERT_EQ(S_OK, graph_->Connect(source_->OutPin(), vmrIn.Get()));
+    decoder = PeerFilter(source_->OutPin());
+    ASSERT_TRUE(decoder);
+  }
+
   // A key frame with its start and stop time, as the camera sends them.
   HRESULT PushTimed(const std::string& bytes, REFERENCE_TIME start) {
     orba_test::SampleDesc desc;
@@ -99,16 +112,10 @@ CRecordingSink::Accept AcceptRgb(GUID subtype, WORD bits) {
 
 TEST_F(MjpgGraph, IntelligentConnectPutsTheAviDecompressorBeforeTheVmr9) {
   ComPtr<IBaseFilter> vmr;
-  ASSERT_EQ(S_OK, CoCreateInstance(CLSID_VideoMixingRenderer9, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                   vmr.PutVoid()));
-  ASSERT_EQ(S_OK, graph_->AddFilter(vmr.Get(), L"VMR9"));
-  ComPtr<IPin> vmrIn = FindPin(vmr.Get(), PINDIR_INPUT);
-  ASSERT_TRUE(vmrIn);
-
-  ASSERT_EQ(S_OK, graph_->Connect(source_->OutPin(), vmrIn.Get()));
-
-  ComPtr<IBaseFilter> decoder = PeerFilter(source_->OutPin());
-  ASSERT_TRUE(decoder);
+  ComPtr<IPin> vmrIn;
+  ComPtr<IBaseFilter> decoder;
+  ConnectToVmr9(vmr, vmrIn, decoder);
+  if (HasFatalFailure()) return;
   EXPECT_TRUE(ClassOf(decoder.Get()) == CLSID_AVIDec) << "the inserted filter is not the AVI Decompressor";
   ComPtr<IBaseFilter> rendererSide = PeerFilter(vmrIn.Get());
   EXPECT_TRUE(rendererSide == decoder);
@@ -131,14 +138,10 @@ TEST_F(MjpgGraph, IntelligentConnectPutsTheAviDecompressorBeforeTheVmr9) {
 // Decompressor into the Video Mixing Renderer 9, which then holds the picture.
 TEST_F(MjpgGraph, Vmr9ShowsTheDecodedPicture) {
   ComPtr<IBaseFilter> vmr;
-  ASSERT_EQ(S_OK, CoCreateInstance(CLSID_VideoMixingRenderer9, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                   vmr.PutVoid()));
-  ASSERT_EQ(S_OK, graph_->AddFilter(vmr.Get(), L"VMR9"));
-  ComPtr<IPin> vmrIn = FindPin(vmr.Get(), PINDIR_INPUT);
-  ASSERT_TRUE(vmrIn);
-  ASSERT_EQ(S_OK, graph_->Connect(source_->OutPin(), vmrIn.Get()));
-  ComPtr<IBaseFilter> decoder = PeerFilter(source_->OutPin());
-  ASSERT_TRUE(decoder);
+  ComPtr<IPin> vmrIn;
+  ComPtr<IBaseFilter> decoder;
+  ConnectToVmr9(vmr, vmrIn, decoder);
+  if (HasFatalFailure()) return;
 
   ComPtr<IMediaControl> control;
   ASSERT_EQ(S_OK, graph_.QueryInterface(IID_IMediaControl, control));
