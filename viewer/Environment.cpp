@@ -10,6 +10,7 @@
 #include "orba/Scoped.h"
 #include "orba/Text.h"
 #include "orba/ZoomTextCctv.h"
+#include "orba/zoomtext/EmulationSwitch.h"
 
 const char kDirect3DDriversKey[] = "SOFTWARE\\Microsoft\\Direct3D\\Drivers";
 const char kSoftwareOnlyValue[] = "SoftwareOnly";
@@ -94,7 +95,7 @@ LONG SetDirect3DSoftwareOnly(bool on) {
 }
 
 LONG SetDirectDrawEmulationOnly(bool on) {
-  return WriteSwitch(kDirectDrawKey, kEmulationOnlyValue, on);
+  return zoomtext::SetDirectDrawEmulation(on ? 1 : 0, nullptr);
 }
 
 int32_t ProbeDisplayDriverModel(HWND window) {

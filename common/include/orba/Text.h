@@ -13,8 +13,12 @@ bool FormatBoundedV(char* buf, size_t cap, const char* fmt, va_list args);
 bool FormatBounded(char* buf, size_t cap, const char* fmt, ...)
     __attribute__((format(gnu_printf, 3, 4)));
 
+// The same for wide texts; cap counts characters.
+bool FormatBoundedW(wchar_t* buf, size_t cap, const wchar_t* fmt, ...);
+
 // Copies with termination; false (and dst emptied) when src does not fit.
 bool CopyBounded(char* dst, size_t cap, const char* src);
+bool CopyBounded(wchar_t* dst, size_t cap, const wchar_t* src);
 
 // Reads a REG_SZ or REG_EXPAND_SZ value into buf, never past cap and always
 // terminated; environment references of REG_EXPAND_SZ are expanded. Returns a
@@ -22,6 +26,19 @@ bool CopyBounded(char* dst, size_t cap, const char* src);
 // for values of another type. buf is emptied on any failure.
 LONG ReadRegistryString(HKEY root, const char* subkey, const char* value, char* buf,
                         size_t cap);
+// The wide form; view (KEY_WOW64_32KEY or 0) is added to the key's access and
+// cap counts characters.
+LONG ReadRegistryString(HKEY root, const wchar_t* subkey, const wchar_t* value, REGSAM view,
+                        wchar_t* buf, size_t cap);
+
+// A path that names its drive or share ("C:\..." or "\\server\..."): never
+// one resolved against the current folder.
+bool IsAbsolutePath(const wchar_t* path);
+
+// Loads another program's DLL from exactly this absolute path, with its
+// dependencies searched in its own folder and the system folder only; null for
+// a relative path or when loading fails.
+HMODULE LoadLibraryByFullPath(const wchar_t* path);
 
 // The local time as "%y%m%d_%H.%M.%S" (for example 240103_09.05.07).
 constexpr size_t kTimeStampBytes = 32;

@@ -13,6 +13,16 @@ struct ZoomTextInfo {
   uint32_t magnifying;  // non-zero while ZoomText's magnification is on
 };
 
+// The older record, without the video field.
+struct CctvSetArea {
+  uint32_t size;  // must be 36
+  uint32_t owner;
+  uint32_t type;
+  int32_t left, top, right, bottom;
+  uint32_t reserved1;
+  uint32_t reserved2;
+};
+
 struct CctvSetArea2 {
   uint32_t size;  // must be 40
   uint32_t owner;
@@ -25,6 +35,7 @@ struct CctvSetArea2 {
 #pragma pack(pop)
 
 static_assert(sizeof(ZoomTextInfo) == 12, "ZoomTextInfo is a fixed 12-byte record");
+static_assert(sizeof(CctvSetArea) == 36, "CctvSetArea is a fixed 36-byte record");
 static_assert(sizeof(CctvSetArea2) == 40, "CctvSetArea2 is a fixed 40-byte record");
 
 // Area types of CctvSetArea(2).type.
@@ -59,8 +70,11 @@ enum : int {
   ZTCCTV_ERROR_SWITCH_MISSING = 25,
 };
 
+// Every call finds the running ZoomText anew and talks to it through its
+// command library; all answer a result code above and never show anything.
 int GetZoomTextVersion(ZoomTextInfo* pInfo);
 int SetZoomTextCctvArea2(CctvSetArea2* pSetArea);
+int SetZoomTextCctvArea(CctvSetArea* pSetArea);
 int RemoveZoomTextCctvArea(uint32_t owner);
 int IsZoomTextCctvSupported(uint32_t* supported);
 int SuspendDirectDrawEmulation();

@@ -1,0 +1,51 @@
+#include "orba/zoomtext/System.h"
+
+namespace zoomtext {
+namespace {
+
+class RealSystem final : public System {
+ public:
+  bool MutexExists(const wchar_t* name) override {
+    // Opening, never creating: a probe must not make ZoomText's own mutex
+    // exist, or a ZoomText starting just then would think it runs already.
+    // A mutex that may not be opened counts as absent.
+    const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, name);
+    if (!mutex) return false;
+    CloseHandle(mutex);
+    return true;
+  }
+
+  HWND FindTopLevelWindow(const wchar_t* className, const wchar_t* title) override {
+    return FindWindowW(className, title);
+  }
+
+  uint32_t SendQuery(HWND window, UINT message) override {
+    DWORD_PTR reply = 0;
+    if (!SendMessageTimeoutW(window, message, 0, 0, SMTO_ABORTIFHUNG, kQueryTimeoutMs, &reply)) {
+      return 0;
+    }
+    return static_cast<uint32_t>(reply);
+  }
+
+  bool IsWindowsXP() override {
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExA(&info)) return false;
+#pragma GCC diagnostic pop
+    return info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion == 5 &&
+           info.dwMinorVersion == 1;
+  }
+};
+
+RealSystem g_real;
+System* g_current = &g_real;
+
+}  // namespace
+
+System& CurrentSystem() { return *g_current; }
+
+void SetSystemForTesting(System* system) { g_current = system ? system : &g_real; }
+
+}  // namespace zoomtext
