@@ -80,6 +80,7 @@ ORBAProc::~ORBAProc() {
 STDMETHODIMP ORBAProc::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   if (riid == IID_IORBAProc) return GetInterface(static_cast<IORBAProc*>(this), ppv);
+  if (riid == IID_IORBAProcArea) return GetInterface(static_cast<IORBAProcArea*>(this), ppv);
   if (riid == IID_ISpecifyPropertyPages) {
     return GetInterface(static_cast<ISpecifyPropertyPages*>(this), ppv);
   }
@@ -277,13 +278,26 @@ STDMETHODIMP ORBAProc::SetRecordFolder(const char* path) {
   return S_OK;
 }
 
-// ---- read-only views
+// ---- IORBAProcArea
 
-void ORBAProc::SetAreaHandles(uint32_t owner, uint32_t video) {
+STDMETHODIMP ORBAProc::SetAreaHandles(DWORD owner, DWORD videoStream) {
   CAutoLock lock(&m_csParams);
   m_areaOwner = owner;
-  m_videoStream = video;
+  m_videoStream = videoStream;
+  FilterLog("SetAreaHandles: owner 0x%lx, video stream 0x%lx", static_cast<unsigned long>(owner),
+            static_cast<unsigned long>(videoStream));
+  return S_OK;
 }
+
+STDMETHODIMP ORBAProc::GetAreaHandles(DWORD* owner, DWORD* videoStream) {
+  if (!owner || !videoStream) return E_POINTER;
+  CAutoLock lock(&m_csParams);
+  *owner = m_areaOwner;
+  *videoStream = m_videoStream;
+  return S_OK;
+}
+
+// ---- read-only views
 
 RECT ORBAProc::AreaRect() {
   CAutoLock lock(&m_csParams);

@@ -10,11 +10,15 @@
 #include <cstdint>
 
 #include "IORBAProc.h"
+#include "IORBAProcArea.h"
 #include "PictureFiles.h"
 #include "dshow_base/Streams.h"
 #include "orba/ZoomTextCctv.h"
 
-class ORBAProc : public CTransformFilter, public IORBAProc, public ISpecifyPropertyPages {
+class ORBAProc : public CTransformFilter,
+                 public IORBAProc,
+                 public IORBAProcArea,
+                 public ISpecifyPropertyPages {
  public:
   static CUnknown* CALLBACK CreateInstance(LPUNKNOWN pUnk, HRESULT* phr);
   static const AMOVIESETUP_FILTER* SetupData();
@@ -76,9 +80,10 @@ class ORBAProc : public CTransformFilter, public IORBAProc, public ISpecifyPrope
   bool InitDirectDraw();
   void ExitDirectDraw();
 
-  // The handles that identify the area's owner and the video stream to ZoomText.
-  // Nothing in the system assigns them yet; both stay 0 until a host does.
-  void SetAreaHandles(uint32_t owner, uint32_t video);
+  // IORBAProcArea: the handles that identify the area's owner and the video
+  // stream to ZoomText; both 0 until the host sets them.
+  STDMETHODIMP SetAreaHandles(DWORD owner, DWORD videoStream) override;
+  STDMETHODIMP GetAreaHandles(DWORD* owner, DWORD* videoStream) override;
 
   // Read-only views for the module's own checks.
   RECT AreaRect();

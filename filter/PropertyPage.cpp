@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <initializer_list>
+
 #include <new>
 
 #include "ORBAProcResource.h"
@@ -99,11 +101,20 @@ void ORBAProcProperties::LoadControls(HWND hwnd) {
     case 6: radio = IDC_AREA_BOTTOM; break;
     default: radio = IDC_AREA_OFF; break;
   }
-  CheckDlgButton(hwnd, radio, BST_CHECKED);
+  // Only the filter's mode shows as chosen: a failed request must not leave
+  // the button the user clicked checked beside it.
+  for (int id : {IDC_AREA_FULL, IDC_AREA_LEFT, IDC_AREA_TOP, IDC_AREA_RIGHT, IDC_AREA_BOTTOM,
+                 IDC_AREA_OFF}) {
+    CheckDlgButton(hwnd, id, id == radio ? BST_CHECKED : BST_UNCHECKED);
+  }
 
   SetDlgItemInt(hwnd, IDC_DX, FieldValue(m_dx), FALSE);
   SetDlgItemInt(hwnd, IDC_DY, FieldValue(m_dy), FALSE);
 
+  LoadStatus(hwnd);
+}
+
+void ORBAProcProperties::LoadStatus(HWND hwnd) {
   char status[260] = {};
   if (SUCCEEDED(m_pProc->GetStatusText(status))) {
     status[sizeof status - 1] = '\0';
@@ -117,8 +128,13 @@ void ORBAProcProperties::SendArea(HWND hwnd, long mode) {
   UINT value = 0;
   if (ReadFactorField(hwnd, IDC_DX, &value)) m_dx = value / 100.0;
   if (ReadFactorField(hwnd, IDC_DY, &value)) m_dy = value / 100.0;
-  // The status field then shows the filter's message.
-  if (m_pProc->SetParams(m_mode, m_dx, m_dy) != S_OK) LoadControls(hwnd);
+  // The status field then shows the filter's message; after a failure the
+  // whole page shows the filter's state again.
+  if (m_pProc->SetParams(m_mode, m_dx, m_dy) != S_OK) {
+    LoadControls(hwnd);
+  } else {
+    LoadStatus(hwnd);
+  }
 }
 
 INT_PTR ORBAProcProperties::OnReceiveMessage(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {

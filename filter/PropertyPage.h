@@ -22,6 +22,7 @@ class ORBAProcProperties : public CBasePropertyPage {
 
   // Shows the filter's values in the controls.
   void LoadControls(HWND hwnd);
+  void LoadStatus(HWND hwnd);
   // Sends the area mode with the values of the two number fields.
   void SendArea(HWND hwnd, long mode);
 

@@ -164,7 +164,7 @@ TEST(ProcComContract, AnswersItsInterfacesAndNoOthers) {
   ASSERT_TRUE(filter);
   const IID answered[] = {IID_IUnknown,     IID_IBaseFilter,   IID_IMediaFilter,
                           IID_IPersist,     IID_IORBAProc,     IID_ISpecifyPropertyPages,
-                          IID_IAMovieSetup};
+                          IID_IAMovieSetup, IID_IORBAProcArea};
   for (const IID& iid : answered) {
     ComPtr<IUnknown> p;
     EXPECT_EQ(S_OK, filter->QueryInterface(iid, p.PutVoid()));
@@ -207,6 +207,39 @@ TEST(ProcComContract, EveryInterfaceIsTheSameObjectAndCountsReturnToTheStart) {
     EXPECT_EQ(start + 6, RefCount(filter.Get()));
   }
   EXPECT_EQ(start, RefCount(filter.Get()));
+}
+
+TEST(ProcComContract, AreaHandlesAreSetAndReadThroughTheirOwnInterface) {
+  ComScope com;
+  ComPtr<IBaseFilter> filter = CreateProc();
+  ASSERT_TRUE(filter);
+  ComPtr<IORBAProcArea> area;
+  ASSERT_EQ(S_OK, filter->QueryInterface(IID_IORBAProcArea, area.PutVoid()));
+  ComPtr<IUnknown> a, b;
+  ASSERT_EQ(S_OK, area->QueryInterface(IID_IUnknown, a.PutVoid()));
+  ASSERT_EQ(S_OK, filter->QueryInterface(IID_IUnknown, b.PutVoid()));
+  EXPECT_EQ(a.Get(), b.Get()) << "one object";
+
+  DWORD owner = 1, video = 1;
+  ASSERT_EQ(S_OK, area->GetAreaHandles(&owner, &video));
+  EXPECT_EQ(0u, owner);
+  EXPECT_EQ(0u, video);
+  EXPECT_EQ(E_POINTER, area->GetAreaHandles(nullptr, &video));
+  EXPECT_EQ(E_POINTER, area->GetAreaHandles(&owner, nullptr));
+
+  // Without handles an area cannot be asked for; with them, and no magnifier
+  // running, the mode is taken.
+  ComPtr<IORBAProc> proc = ProcOf(filter.Get());
+  EXPECT_EQ(E_FAIL, proc->SetParams(3, 1.0, 1.0));
+  ASSERT_EQ(S_OK, area->SetAreaHandles(0xFFFFFFF0u, 0x5678));
+  ASSERT_EQ(S_OK, area->GetAreaHandles(&owner, &video));
+  EXPECT_EQ(0xFFFFFFF0u, owner) << "all 32 bits, also in a 64-bit process";
+  EXPECT_EQ(0x5678u, video);
+  EXPECT_EQ(S_OK, proc->SetParams(3, 1.0, 1.0));
+  long mode = 0;
+  double dx = 0, dy = 0;
+  ASSERT_EQ(S_OK, proc->GetParams(&mode, &dx, &dy));
+  EXPECT_EQ(3, mode);
 }
 
 // An outer object that records which interfaces were asked of it.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "IORBAProc.h"
+#include "IORBAProcArea.h"
 #include "RegistrySnapshot.h"
 #include "TestEnv.h"
 #include "TestFilters.h"

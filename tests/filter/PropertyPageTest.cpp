@@ -323,16 +323,18 @@ TEST_F(ProcPage, FailedRequestReloadsTheControlsToShowTheFiltersMessage) {
   const int loadsAtStart = fake.loads;
   fake.status = "changed behind the page";
   Click(kFull);
-  EXPECT_EQ(loadsAtStart, fake.loads) << "success reloads nothing";
-  EXPECT_EQ("NO ERROR", Text(kStatus));
+  EXPECT_EQ(loadsAtStart, fake.loads) << "success reloads only the status";
+  EXPECT_EQ("changed behind the page", Text(kStatus));
+  EXPECT_TRUE(Checked(kFull));
 
   fake.result = E_FAIL;
   fake.status = "SetParams: No video stream detected";
   Click(kLeft);
   EXPECT_EQ(loadsAtStart + 1, fake.loads);
   EXPECT_EQ("SetParams: No video stream detected", Text(kStatus));
-  // The mode shown is the filter's again.
+  // The mode shown is the filter's again, and only that one.
   EXPECT_TRUE(Checked(kOff));
+  for (int id : {kFull, kLeft, kTop, kRight, kBottom}) EXPECT_FALSE(Checked(id)) << id;
 
   fake.result = static_cast<HRESULT>(8);  // a ZoomText result code
   fake.status = "a different process already owns the CCTV area";
