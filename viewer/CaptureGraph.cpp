@@ -13,6 +13,7 @@
 #include "ViewerState.h"
 #include "ZoomTextCctvRenderer.h"
 #include "ZoomTextPlacement.h"
+#include "FilterArea.h"
 #include "orba/ComPtr.h"
 #include "orba/Log.h"
 #include "orba/MediaType.h"
@@ -54,7 +55,7 @@ HRESULT ConnectPins(IPin* out, IPin* in) {
   return g_viewer.pGraph->Connect(out, in);
 }
 
-// Step 15: the preview through ZoomText's CCTV renderer. True when ZoomText now
+// The preview through ZoomText's CCTV renderer. True when ZoomText now
 // renders the picture (the graph then runs already); false sends the caller to
 // the mixing renderer. Never shows a message.
 bool TryZoomTextRenderer(IPin* preview) {
@@ -116,7 +117,7 @@ bool TryZoomTextRenderer(IPin* preview) {
   return true;
 }
 
-// Step 16: the preview through the Video Mixing Renderer 9, windowless in the
+// The preview through the Video Mixing Renderer 9, windowless in the
 // viewer window. The graph is started later by the start-up pass.
 HRESULT UseMixingRenderer(IPin* preview) {
   HRESULT hr = CreateFilter(CLSID_VideoMixingRenderer9, &g_viewer.pMixRenderer);
@@ -401,6 +402,7 @@ HRESULT CaptureVideo() {
     ErrorBox("Error #10 Failed to set filter");
     return E_FAIL;
   }
+  TellFilterAreaOwner();
 
   if (!TryZoomTextRenderer(preview)) {
     hr = UseMixingRenderer(preview);

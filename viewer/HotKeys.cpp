@@ -6,6 +6,7 @@
 #include "Recording.h"
 #include "ViewerState.h"
 #include "ZoomTextPlacement.h"
+#include "FilterArea.h"
 #include "orba/Log.h"
 #include "orba/Text.h"
 
@@ -102,6 +103,7 @@ void ApplyLayout(int32_t layout) {
     ShowWindow(g_viewer.hwndViewer, SW_MAXIMIZE);
     UpdateViewer();
   }
+  SetFilterAreaForLayout(layout);
 }
 
 void TopBottomKey() {

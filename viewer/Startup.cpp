@@ -19,6 +19,7 @@
 #include "ViewerState.h"
 #include "ViewerWindow.h"
 #include "ZoomTextPlacement.h"
+#include "FilterArea.h"
 #include "orba/Log.h"
 #include "orba/ZoomTextCctv.h"
 
@@ -64,7 +65,7 @@ void RunGraphAndSettle() {
   Sleep(200);
 }
 
-// Steps 1 to 20 of a start-up pass; the fatal errors end the process here.
+// One start-up pass; the fatal errors end the process here.
 void StartupPass(bool firstPass) {
   ZoomTextInfo info = {sizeof(ZoomTextInfo), 0, 0};
   GetZoomTextVersion(&info);
@@ -163,6 +164,7 @@ void StartupPass(bool firstPass) {
       DebugLine("usingZTRenderer restart == false");
       ShrinkViewerToOnePixel();
     } else if (firstPass) {
+      SetFilterAreaForLayout(kViewFull);  // the window starts full screen
       RunGraphAndSettle();
     } else if (g_viewer.usingZTRenderer) {
       DebugLine("usingZTRenderer restart == true");
@@ -170,6 +172,7 @@ void StartupPass(bool firstPass) {
       ZTSetViewForMode(g_viewer.viewMode);
     } else {
       ShowViewerInLayout(g_viewer.viewMode);
+      SetFilterAreaForLayout(g_viewer.viewMode);
       RunGraphAndSettle();
     }
   }
@@ -233,6 +236,7 @@ void EndOfPass(bool restart) {
   CameraEndCommand();
   WriteSettingFlag(kSkipFramesValue, g_viewer.skipFrames != 0);
   if (g_viewer.usingZTRenderer) ZTSetViewHide();
+  RemoveFilterArea();
   Sleep(200);
   Sleep(50);
   TeardownGraph();
