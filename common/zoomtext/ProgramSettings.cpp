@@ -113,7 +113,11 @@ bool ProgramSettingsInterface::ReadText(const wchar_t* name, wchar_t* buffer, si
     SetLastError(static_cast<DWORD>(rc));
     return false;
   }
-  return orba::CopyBounded(buffer, chars, text) || (SetLastError(ERROR_MORE_DATA), false);
+  if (wcslen(text) >= chars) {
+    SetLastError(ERROR_MORE_DATA);
+    return false;
+  }
+  return orba::CopyBounded(buffer, chars, text);
 }
 
 bool ProgramSettingsInterface::WriteDword(const wchar_t* name, DWORD value) {

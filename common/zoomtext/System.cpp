@@ -8,8 +8,9 @@ class RealSystem final : public System {
   bool MutexExists(const wchar_t* name) override {
     // Opening, never creating: a probe must not make ZoomText's own mutex
     // exist, or a ZoomText starting just then would think it runs already.
-    // A mutex that may not be opened counts as absent.
-    const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, name);
+    // It asks for the access a creation of the existing mutex would get, so a
+    // mutex that may not be had that way counts as absent.
+    const HANDLE mutex = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, name);
     if (!mutex) return false;
     CloseHandle(mutex);
     return true;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeSystem.h"
+#include "ZoomTextSimClient.h"
 #include "orba/ZoomTextCctv.h"
 #include "orba/zoomtext/Detection.h"
 
@@ -135,6 +136,59 @@ TEST(ZoomTextPlatform, ArchitectureAndView) {
   EXPECT_FALSE(zoomtext::IsWindowsXP());
   system.xp = true;
   EXPECT_TRUE(zoomtext::IsWindowsXP());
+}
+
+}  // namespace
+
+namespace {
+
+using zoomtext_sim::Family;
+
+// The real system's probes against the simulated ZoomText process.
+TEST(ZoomTextRunning, ProcessIsSeenAndAnswers) {
+  zoomtext_sim::ZoomTextSim sim;
+  zoomtext_sim::SimOptions options;
+  options.reply = 0x090C0000;  // 9.12
+  options.family = Family::kZt9;
+  ASSERT_TRUE(sim.Start(options)) << sim.Error();
+  EXPECT_EQ(9, DetectRunningZoomText());
+  int major = 0, minor = 0;
+  EXPECT_EQ(0, GetRunningZoomTextVersion({9, 4}, &major, &minor));
+  EXPECT_EQ(9, major);
+  EXPECT_EQ(12, minor);
+  ZoomTextInfo info = {sizeof info, 0, 0};
+  ASSERT_EQ(0, GetZoomTextVersion(&info));
+  EXPECT_EQ(912u, info.version);
+  EXPECT_EQ(3u, sim.VersionQueries());
+  sim.Stop();
+  EXPECT_EQ(0, DetectRunningZoomText());
+}
+
+TEST(ZoomTextRunning, RefusedMutexAndOlderWindowFamilies) {
+  zoomtext_sim::ZoomTextSim denied;
+  zoomtext_sim::SimOptions options;
+  options.family = Family::kZt9;
+  options.denyMutex = true;
+  ASSERT_TRUE(denied.Start(options)) << denied.Error();
+  EXPECT_EQ(0, DetectRunningZoomText()) << "a mutex that may not be opened is not seen";
+  zoomtext_sim::ZoomTextSim older;
+  options = zoomtext_sim::SimOptions();
+  options.family = Family::kZtwin;
+  ASSERT_TRUE(older.Start(options)) << older.Error();
+  EXPECT_EQ(5, DetectRunningZoomText());
+  EXPECT_EQ(202, GetRunningZoomTextVersion({9, 3}, nullptr, nullptr));
+}
+
+TEST(ZoomTextRunning, HungMainWindowCountsAsNotAnswering) {
+  zoomtext_sim::ZoomTextSim sim;
+  zoomtext_sim::SimOptions options;
+  options.hung = true;
+  ASSERT_TRUE(sim.Start(options)) << sim.Error();
+  EXPECT_EQ(203, GetRunningZoomTextVersion({9, 3}, nullptr, nullptr));
+  ZoomTextInfo info = {sizeof info, 77, 1};
+  ASSERT_EQ(0, GetZoomTextVersion(&info));
+  EXPECT_EQ(0u, info.version);
+  EXPECT_EQ(0u, info.magnifying);
 }
 
 }  // namespace
