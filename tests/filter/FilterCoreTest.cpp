@@ -3,6 +3,7 @@
 // the handles a host would give it, and the helpers behind the stored files.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "DebugOutputCapture.h"
@@ -12,6 +13,7 @@
 #include "PictureFiles.h"
 #include "TRV_CCTV.h"
 #include "TestEnv.h"
+#include "ZoomTextSimClient.h"
 
 namespace filter_test {
 namespace {
@@ -444,6 +446,110 @@ TEST(ProcMagnifierArea, KavreloGetsTheViewportOfTheHalf) {
   }
   CCTV_Close();
   sim.Stop();
+}
+
+// With a running ZoomText (the simulated one, installed for the test) the
+// area goes to ZoomText as its set-area record.
+class ProcZoomTextArea : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(install_.AddVersion(L"10.0", L"10.0", 0));
+    ASSERT_TRUE(sim_.Start()) << sim_.Error();
+    ASSERT_EQ(S_OK, proc_->SetAreaHandles(0x1234, 0x5678));
+  }
+  std::vector<zoomtext_sim::ZxCall> Sent(int code) const {
+    std::vector<zoomtext_sim::ZxCall> out;
+    for (const auto& call : install_.Calls(L"10.0")) {
+      if (call.entry == "ZxCommandApi" && call.code == code) out.push_back(call);
+    }
+    return out;
+  }
+  std::string Status() {
+    char text[256] = {};
+    proc_->GetStatusText(text);
+    return text;
+  }
+  long Mode() {
+    long mode = 0;
+    double dx = 0, dy = 0;
+    proc_->GetParams(&mode, &dx, &dy);
+    return mode;
+  }
+
+  zoomtext_sim::ZoomTextInstall install_;
+  zoomtext_sim::ZoomTextSim sim_;
+  ComScope com_;
+  DirectProc proc_;
+};
+
+TEST_F(ProcZoomTextArea, EachAreaReachesZoomTextAsItsType) {
+  orba_test::DebugOutputCapture log;
+  for (long code = 2; code <= 6; ++code) {
+    ASSERT_TRUE(install_.ClearCalls(L"10.0"));
+    EXPECT_EQ(S_OK, proc_->SetParams(code, 1.5, 0.5)) << code;
+    const auto sets = Sent(1033);
+    ASSERT_EQ(1u, sets.size()) << code;
+    EXPECT_EQ(40u, sets[0].record.size);
+    EXPECT_EQ(0x1234u, sets[0].record.owner);
+    EXPECT_EQ(0x5678u, sets[0].record.video);
+    EXPECT_EQ(static_cast<uint32_t>(code), sets[0].record.type);
+    EXPECT_EQ(0, sets[0].record.left | sets[0].record.right | sets[0].record.bottom);
+    ASSERT_EQ(1u, Sent(1024).size()) << "the old area goes first";
+    EXPECT_EQ(0x1234u, Sent(1024)[0].record.owner);
+    EXPECT_EQ(code, Mode());
+  }
+  EXPECT_TRUE(log.Contains("SetParams ZTON"));
+  EXPECT_TRUE(log.Contains("CCTV AREA2 SET OK"));
+  EXPECT_FALSE(log.Contains("Neither ZT nor Kavrelo on"));
+
+  // Destroyed with an area set: the area goes with the filter.
+  ASSERT_TRUE(install_.ClearCalls(L"10.0"));
+  proc_.Reset();
+  ASSERT_EQ(1u, Sent(1024).size());
+  EXPECT_EQ(0x1234u, Sent(1024)[0].record.owner);
+}
+
+TEST_F(ProcZoomTextArea, ZoomTextsRefusalsGiveTheirTextAndKeepTheMode) {
+  ASSERT_EQ(S_OK, proc_->SetParams(5, 1.0, 1.0));
+  const struct {
+    const char* answer;
+    const char* text;
+  } refusals[] = {{"3", "pSetArea is invalid"},
+                  {"6", "rect is invalid"},
+                  {"7", "pSetArea->type is set to unsupported area"},
+                  {"8", "a different process already owns the CCTV area"},
+                  {"42", "Unknown error: hr = 42"}};
+  for (const auto& refusal : refusals) {
+    ASSERT_TRUE(install_.SetAnswer(L"10.0", "result_1033", refusal.answer));
+    EXPECT_EQ(static_cast<HRESULT>(std::atoi(refusal.answer)), proc_->SetParams(3, 2.0, 2.0));
+    EXPECT_EQ(refusal.text, Status());
+    EXPECT_EQ(5, Mode()) << refusal.answer;
+  }
+}
+
+TEST_F(ProcZoomTextArea, WithMagnificationOffOnlyTheAreaIsTakenBack) {
+  ASSERT_TRUE(install_.SetAnswer(L"10.0", "magnifying", 0));
+  for (long code = 2; code <= 6; ++code) EXPECT_EQ(S_OK, proc_->SetParams(code, 1.0, 1.0));
+  EXPECT_TRUE(Sent(1033).empty());
+  EXPECT_TRUE(Sent(1024).empty()) << "only a ZoomText that magnifies is asked";
+  EXPECT_EQ(S_OK, proc_->SetParams(7, 1.0, 1.0));
+  EXPECT_EQ(1u, Sent(1024).size());
+  EXPECT_EQ(S_OK, proc_->SetParams(100, 1.0, 1.0));
+  EXPECT_EQ(2u, Sent(1024).size());
+}
+
+TEST_F(ProcZoomTextArea, ZoomTextComesBeforeKavrelo) {
+  kavrelo_sim::KavreloSim kavrelo;
+  ASSERT_TRUE(kavrelo.Start()) << kavrelo.Error();
+  CCTV_Init(nullptr, 0);
+  ASSERT_TRUE(kavrelo.WaitForMessages(1, 5000));
+  ASSERT_EQ(S_OK, proc_->SetParams(101, 0, 0));
+  EXPECT_EQ(S_OK, proc_->SetParams(3, 1.0, 1.0));
+  EXPECT_EQ(1u, Sent(1033).size());
+  Sleep(200);  // a viewport message would have arrived by now
+  EXPECT_EQ(0u, kavrelo.Count(1052));
+  EXPECT_EQ(0u, kavrelo.Count(1053));
+  CCTV_Close();
 }
 
 // ---------------------------------------------------------------- JPEG and names
