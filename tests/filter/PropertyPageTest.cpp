@@ -373,6 +373,18 @@ TEST_F(ProcPage, RealFilterRefusesAnAreaWithoutVideoStream) {
   ASSERT_EQ(S_OK, ProcOf(filter.Get())->GetParams(&mode, &dx, &dy));
   EXPECT_EQ(7, mode);
   EXPECT_EQ(1.5, dx);
+
+  // With the handles a host sets, the same page takes the area and shows the
+  // filter's own account of it.
+  ComPtr<IORBAProcArea> area;
+  ASSERT_EQ(S_OK, filter->QueryInterface(IID_IORBAProcArea, area.PutVoid()));
+  ASSERT_EQ(S_OK, area->SetAreaHandles(0x1234, 0x5678));
+  Click(kRight);
+  ASSERT_EQ(S_OK, ProcOf(filter.Get())->GetParams(&mode, &dx, &dy));
+  EXPECT_EQ(5, mode);
+  EXPECT_EQ("InitDirectDraw exits with returnValue = 1", Text(kStatus));
+  EXPECT_TRUE(Checked(kRight));
+  EXPECT_FALSE(Checked(kOff));
 }
 
 TEST_F(ProcPage, ConnectionHoldsOneReferenceAndRefusesOtherObjects) {
