@@ -21,10 +21,18 @@ class RealSystem final : public System {
   }
 
   uint32_t SendQuery(HWND window, UINT message) override {
+    // A window that let the last query time out is not asked again for a
+    // while: one area request asks several times, and each wait would stall
+    // the caller's thread again.
+    const DWORD now = GetTickCount();
+    if (window == silentWindow_ && now - silentSince_ < kSilentMs) return 0;
     DWORD_PTR reply = 0;
     if (!SendMessageTimeoutW(window, message, 0, 0, SMTO_ABORTIFHUNG, kQueryTimeoutMs, &reply)) {
+      silentWindow_ = window;
+      silentSince_ = GetTickCount();
       return 0;
     }
+    if (window == silentWindow_) silentWindow_ = nullptr;
     return static_cast<uint32_t>(reply);
   }
 
@@ -38,6 +46,11 @@ class RealSystem final : public System {
     return info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion == 5 &&
            info.dwMinorVersion == 1;
   }
+
+ private:
+  static constexpr DWORD kSilentMs = 10000;
+  HWND silentWindow_ = nullptr;
+  DWORD silentSince_ = 0;
 };
 
 RealSystem g_real;

@@ -112,5 +112,19 @@ TEST_F(LiveZoomTextCctvTest, WithMagnificationOffNoAreaIsSet) {
   EXPECT_GT(ViewerCalls(1024).size(), removes) << "the area is still given back";
 }
 
+// A ZoomText whose window never answers: the viewer still comes up and its
+// keys still work.
+TEST_F(LiveZoomTextCctvTest, HungZoomTextDoesNotHoldTheViewerUp) {
+  sim_.Stop();
+  zoomtext_sim::SimOptions hung;
+  hung.hung = true;
+  ASSERT_TRUE(sim_.Start(hung)) << sim_.Error();
+  ASSERT_TRUE(StartViewer());
+  ASSERT_TRUE(PostHotKey(1108, 'Y'));
+  EXPECT_TRUE(WaitForWindowRect({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) / 2}));
+  EXPECT_TRUE(ViewerCalls(1033).empty()) << "a silent ZoomText counts as not running";
+  ASSERT_TRUE(EndViewer());
+}
+
 }  // namespace
 }  // namespace live_test

@@ -189,6 +189,7 @@ TEST(ZoomTextRunning, HungMainWindowCountsAsNotAnswering) {
   ASSERT_EQ(0, GetZoomTextVersion(&info));
   EXPECT_EQ(0u, info.version);
   EXPECT_EQ(0u, info.magnifying);
+  EXPECT_EQ(0u, sim.VersionQueries());
 }
 
 }  // namespace

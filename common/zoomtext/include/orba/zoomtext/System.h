@@ -17,7 +17,8 @@ class System {
   // A top-level window of the class (and the title, when one is given).
   virtual HWND FindTopLevelWindow(const wchar_t* className, const wchar_t* title) = 0;
   // Sends the message with both parameters 0 and returns the reply; a window
-  // that does not answer within the time limit, or is hung, replies 0.
+  // that does not answer within the time limit, or is hung, replies 0, and is
+  // then taken as silent for a while without being asked.
   virtual uint32_t SendQuery(HWND window, UINT message) = 0;
   // True on Windows NT 5.1.
   virtual bool IsWindowsXP() = 0;
