@@ -2,6 +2,8 @@
 // the viewer asks ZoomText for its version and magnification at every start-up
 // pass, restarts on ZoomText's broadcast, and, drawing the picture itself,
 // tells ZoomText through the filter which part of the screen each layout takes.
+// (A Kavrelo magnifier's viewport needs its display driver, which only the
+// filter's in-process tests can stand in for.)
 #include "LiveViewerTest.h"
 #include "ZoomTextSimClient.h"
 
