@@ -15,9 +15,6 @@ namespace {
 const wchar_t kAiSquaredKey[] = L"Software\\Ai Squared";
 const wchar_t kXtraKey[] = L"Software\\Ai Squared\\ZoomText Xtra";
 const wchar_t kReaderSubkey[] = L"Settings\\Reader";
-const wchar_t kSoftwareVersion[] = L"Software Version";
-const wchar_t kProgramDirectory[] = L"Program Directory";
-const wchar_t kProductLevel[] = L"Product Level";
 const wchar_t kCdVersion[] = L"CD Version";
 
 constexpr int kMaxVersionDigits = 4;
@@ -35,21 +32,7 @@ int ReadNumber(const wchar_t*& p) {
 }
 
 bool QueryDword(HKEY key, const wchar_t* subkey, const wchar_t* value, DWORD* out) {
-  orba::ScopedHKEY sub;
-  if (RegOpenKeyExW(key, subkey, 0, KEY_QUERY_VALUE | ZoomTextRegistryView(), sub.Put()) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  DWORD type = 0;
-  DWORD data = 0;
-  DWORD size = sizeof data;
-  if (RegQueryValueExW(sub.Get(), value, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
-          ERROR_SUCCESS ||
-      type != REG_DWORD || size != sizeof data) {
-    return false;
-  }
-  *out = data;
-  return true;
+  return QueryRegistryDword(key, subkey, value, ZoomTextRegistryView(), out);
 }
 
 bool ReadText(HKEY key, const wchar_t* subkey, const wchar_t* value, wchar_t* buffer,
@@ -129,7 +112,7 @@ int GetRunningZoomTextVersion(Version minimum, int* major, int* minor) {
 
 int ReadZoomTextKeyVersion(HKEY versionKey) {
   wchar_t text[150];  // 300 bytes
-  if (!ReadText(versionKey, kReaderSubkey, kSoftwareVersion, text, 150)) return 0;
+  if (!ReadText(versionKey, kReaderSubkey, kSoftwareVersionValue, text, 150)) return 0;
   return ParseZoomTextVersion(text);
 }
 
@@ -137,7 +120,7 @@ int ReadZoomTextKeyVersion(HKEY parent, const wchar_t* name) {
   wchar_t path[kTextChars];
   if (!name || !orba::FormatBoundedW(path, kTextChars, L"%ls\\%ls", name, kReaderSubkey)) return 0;
   wchar_t text[300];  // 600 bytes
-  if (!ReadText(parent, path, kSoftwareVersion, text, 300)) return 0;
+  if (!ReadText(parent, path, kSoftwareVersionValue, text, 300)) return 0;
   return ParseZoomTextVersion(text);
 }
 
@@ -149,7 +132,7 @@ orba::ScopedHKEY OpenUsableZoomTextKey(HKEY xtraKey, const wchar_t* name, Versio
   wchar_t reader[kTextChars];
   if (!orba::FormatBoundedW(reader, kTextChars, L"%ls\\%ls", name, kReaderSubkey)) return none;
   wchar_t folder[kTextChars];
-  if (!ReadText(xtraKey, reader, kProgramDirectory, folder, kTextChars)) return none;
+  if (!ReadText(xtraKey, reader, kProgramDirectoryValue, folder, kTextChars)) return none;
   wchar_t program[kTextChars];
   if (!orba::FormatBoundedW(program, kTextChars, L"%ls\\%ls", folder, L"zt.exe") ||
       !FileCanBeOpened(program, false)) {
@@ -161,7 +144,7 @@ orba::ScopedHKEY OpenUsableZoomTextKey(HKEY xtraKey, const wchar_t* name, Versio
       ERROR_SUCCESS) {
     return none;
   }
-  if (ReadRegistryDword(xtraKey, reader, kProductLevel, 0) < minimumLevel) return none;
+  if (ReadRegistryDword(xtraKey, reader, kProductLevelValue, 0) < minimumLevel) return none;
   return key;
 }
 
@@ -209,11 +192,11 @@ int FindInstalledZoomText(Version minimum, DWORD minimumLevel, DWORD* productLev
   }
   if (!kept) return kNoUsableInstall;
 
-  ReadRegistryText(kept.Get(), kReaderSubkey, kProgramDirectory, L"", ZoomTextProgramDirectory,
+  ReadRegistryText(kept.Get(), kReaderSubkey, kProgramDirectoryValue, L"", ZoomTextProgramDirectory,
                    sizeof ZoomTextProgramDirectory);
   ReadRegistryText(kept.Get(), kReaderSubkey, kCdVersion, L"", ZoomTextVersionText,
                    sizeof ZoomTextVersionText);
-  const DWORD level = ReadRegistryDword(kept.Get(), kReaderSubkey, kProductLevel, 0);
+  const DWORD level = ReadRegistryDword(kept.Get(), kReaderSubkey, kProductLevelValue, 0);
   if (productLevel) *productLevel = level;
   return kPathOk;
 }
@@ -247,6 +230,25 @@ int GetWindowsArchitecture() {
     }
   }
   return 1;
+}
+
+bool QueryRegistryDword(HKEY key, const wchar_t* subkey, const wchar_t* value, REGSAM view,
+                        DWORD* out) {
+  orba::ScopedHKEY sub;
+  if (RegOpenKeyExW(key, subkey, 0, KEY_QUERY_VALUE | view, sub.Put()) != ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD type = 0;
+  DWORD data = 0;
+  DWORD size = sizeof data;
+  const LONG rc =
+      RegQueryValueExW(sub.Get(), value, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+  if (rc != ERROR_SUCCESS || type != REG_DWORD || size != sizeof data) {
+    SetLastError(rc != ERROR_SUCCESS ? static_cast<DWORD>(rc) : ERROR_INVALID_DATATYPE);
+    return false;
+  }
+  *out = data;
+  return true;
 }
 
 REGSAM ZoomTextRegistryView() { return GetWindowsArchitecture() == 2 ? KEY_WOW64_32KEY : 0; }

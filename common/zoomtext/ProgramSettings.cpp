@@ -13,9 +13,6 @@ namespace zoomtext {
 
 namespace {
 
-const wchar_t kProgramDirectory[] = L"Program Directory";
-const wchar_t kSoftwareVersion[] = L"Software Version";
-const wchar_t kProductLevel[] = L"Product Level";
 const wchar_t kComponents[] = L"Components";
 const wchar_t kComponentsReplacedFrom[] = L"Components Replaced From %d";
 const wchar_t kSharedUserDirectory[] = L"Shared User Directory";
@@ -35,19 +32,19 @@ ProgramSettingsInterface::ProgramSettingsInterface()
     : registryView_(GetWindowsArchitecture() == 2 ? KEY_WOW64_32KEY : 0) {}
 
 bool ProgramSettingsInterface::GetProgramDirectory(wchar_t* b, size_t n) {
-  return ReadText(kProgramDirectory, b, n);
+  return ReadText(kProgramDirectoryValue, b, n);
 }
 bool ProgramSettingsInterface::SetProgramDirectory(const wchar_t* t) {
-  return WriteText(kProgramDirectory, t);
+  return WriteText(kProgramDirectoryValue, t);
 }
 bool ProgramSettingsInterface::GetSoftwareVersion(wchar_t* b, size_t n) {
-  return ReadText(kSoftwareVersion, b, n);
+  return ReadText(kSoftwareVersionValue, b, n);
 }
 bool ProgramSettingsInterface::SetSoftwareVersion(const wchar_t* t) {
-  return WriteText(kSoftwareVersion, t);
+  return WriteText(kSoftwareVersionValue, t);
 }
-bool ProgramSettingsInterface::GetProductLevel(DWORD* v) { return ReadDword(kProductLevel, v); }
-bool ProgramSettingsInterface::SetProductLevel(DWORD v) { return WriteDword(kProductLevel, v); }
+bool ProgramSettingsInterface::GetProductLevel(DWORD* v) { return ReadDword(kProductLevelValue, v); }
+bool ProgramSettingsInterface::SetProductLevel(DWORD v) { return WriteDword(kProductLevelValue, v); }
 bool ProgramSettingsInterface::GetComponents(DWORD* v) { return ReadDword(kComponents, v); }
 bool ProgramSettingsInterface::SetComponents(DWORD v) { return WriteDword(kComponents, v); }
 bool ProgramSettingsInterface::GetComponentsReplacedFrom(int n, DWORD* v) {
@@ -91,13 +88,18 @@ bool ProgramSettingsInterface::GetRootKeyPath(wchar_t* b, size_t n) {
 bool ProgramSettingsInterface::WriteText(const wchar_t* name, const wchar_t* text) {
   if (!settingsKeyPath_[0]) return false;
   if (!text) return DeleteValue(name);
+  return SetValue(name, REG_SZ, text, static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
+}
+
+bool ProgramSettingsInterface::SetValue(const wchar_t* name, DWORD type, const void* data,
+                                        DWORD bytes) {
+  if (!settingsKeyPath_[0]) return false;
   orba::ScopedHKEY key;
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, settingsKeyPath_, 0, nullptr, 0,
                       KEY_SET_VALUE | registryView_, nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  const DWORD bytes = static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t));
-  return RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) ==
+  return RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), bytes) ==
          ERROR_SUCCESS;
 }
 
@@ -121,34 +123,12 @@ bool ProgramSettingsInterface::ReadText(const wchar_t* name, wchar_t* buffer, si
 }
 
 bool ProgramSettingsInterface::WriteDword(const wchar_t* name, DWORD value) {
-  if (!settingsKeyPath_[0]) return false;
-  orba::ScopedHKEY key;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, settingsKeyPath_, 0, nullptr, 0,
-                      KEY_SET_VALUE | registryView_, nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  return RegSetValueExW(key.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                        sizeof value) == ERROR_SUCCESS;
+  return SetValue(name, REG_DWORD, &value, sizeof value);
 }
 
 bool ProgramSettingsInterface::ReadDword(const wchar_t* name, DWORD* value) {
-  if (!value || !settingsKeyPath_[0]) return false;
-  orba::ScopedHKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, settingsKeyPath_, 0, KEY_QUERY_VALUE | registryView_,
-                    key.Put()) != ERROR_SUCCESS) {
-    return false;
-  }
-  DWORD type = 0;
-  DWORD data = 0;
-  DWORD size = sizeof data;
-  const LONG rc =
-      RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
-  if (rc != ERROR_SUCCESS || type != REG_DWORD || size != sizeof data) {
-    SetLastError(rc != ERROR_SUCCESS ? static_cast<DWORD>(rc) : ERROR_INVALID_DATATYPE);
-    return false;
-  }
-  *value = data;
-  return true;
+  return value && settingsKeyPath_[0] &&
+         QueryRegistryDword(HKEY_LOCAL_MACHINE, settingsKeyPath_, name, registryView_, value);
 }
 
 bool ProgramSettingsInterface::DeleteValue(const wchar_t* name) {

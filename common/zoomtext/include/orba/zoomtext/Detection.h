@@ -24,6 +24,11 @@ enum : int {
 };
 
 constexpr size_t kTextChars = 260;
+
+// Values of ZoomText's Settings\Reader keys.
+inline constexpr wchar_t kProgramDirectoryValue[] = L"Program Directory";
+inline constexpr wchar_t kSoftwareVersionValue[] = L"Software Version";
+inline constexpr wchar_t kProductLevelValue[] = L"Product Level";
 // ZoomText's program folder and version text; one pair for each module.
 extern wchar_t ZoomTextProgramDirectory[kTextChars];
 extern wchar_t ZoomTextVersionText[kTextChars];
@@ -68,6 +73,11 @@ int GetWindowsArchitecture();
 // KEY_WOW64_32KEY on 64-bit Windows: ZoomText is a 32-bit program and keeps its
 // keys in that view. 0 elsewhere.
 REGSAM ZoomTextRegistryView();
+
+// A REG_DWORD value of key\subkey opened with view added; false (and out
+// untouched) when missing or of another type or size.
+bool QueryRegistryDword(HKEY key, const wchar_t* subkey, const wchar_t* value, REGSAM view,
+                        DWORD* out);
 
 // Below HKEY_LOCAL_MACHINE-rooted keys given by the caller, in ZoomText's view.
 DWORD ReadRegistryDword(HKEY key, const wchar_t* subkey, const wchar_t* value, DWORD fallback);

@@ -62,6 +62,8 @@ class ProgramSettingsInterface {
 
  protected:
   static constexpr size_t kChars = 260;
+  // Creates the settings key when needed and writes one value.
+  bool SetValue(const wchar_t* name, DWORD type, const void* data, DWORD bytes);
   // "<folder>\Ai Squared\<product> <version>" for the shell folder csidl.
   bool ProductFolder(int csidl, wchar_t* buffer, size_t bufferBytes);
 
