@@ -84,9 +84,10 @@ void UnregisterViewerHotKeys() {
 bool FormatVersionText(long filterBuild, char* text, size_t cap) {
   return orba::FormatBounded(
       text, cap,
-      "Opticorva ORBA version: 4.0.0.%d\nORBAProc version: 2.0.0.%d\nWindows %d.%d build %d "
+      "Opticorva ORBA version: %d.%d.%d.%d\nORBAProc version: %d.%d.%d.%d\nWindows %d.%d build %d "
       "ServicePack %d.%d\nDisplay driver type is %s.",
-      static_cast<int>(kViewerBuildNumber), static_cast<int>(filterBuild),
+      ORBA_VERSION_MAJOR, ORBA_VERSION_MINOR, ORBA_VERSION_PATCH, static_cast<int>(kViewerBuildNumber),
+      ORBAPROC_VERSION_MAJOR, ORBAPROC_VERSION_MINOR, ORBAPROC_VERSION_PATCH, static_cast<int>(filterBuild),
       static_cast<int>(g_viewer.osMajor), static_cast<int>(g_viewer.osMinor),
       static_cast<int>(g_viewer.osBuild), static_cast<int>(g_viewer.osServicePackMajor),
       static_cast<int>(g_viewer.osServicePackMinor), DriverText(g_viewer.displayDriverType));

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "orba/Version.h"
+
 enum HotKeyId : int {
   kHotKeyTakePicture = 1100,  // I
   kHotKeyT = 1101,
@@ -66,4 +68,4 @@ void CycleLayoutKey();
 
 // The version message with the filter's build number; false when it does not fit.
 bool FormatVersionText(long filterBuild, char* text, size_t cap);
-constexpr long kViewerBuildNumber = 1290;
+constexpr long kViewerBuildNumber = ORBA_VERSION_BUILD;

@@ -5,6 +5,8 @@
 
 #include <unknwn.h>
 
+#include "orba/Version.h"
+
 // {A2F63A43-4E90-4D8D-85C2-26A799C950E3}
 inline const GUID CLSID_ORBAProc = {
     0xa2f63a43, 0x4e90, 0x4d8d, {0x85, 0xc2, 0x26, 0xa7, 0x99, 0xc9, 0x50, 0xe3}};
@@ -16,7 +18,7 @@ inline const GUID IID_IORBAProc = {
     0xe26f771a, 0x355d, 0x4fbf, {0x89, 0x89, 0x7c, 0xd0, 0x91, 0x6d, 0xf4, 0x84}};
 
 // The filter's build number, reported by GetBuildNumber and in its log lines.
-constexpr long kORBAProcBuildNumber = 590;
+constexpr long kORBAProcBuildNumber = ORBAPROC_VERSION_BUILD;
 
 struct IORBAProc : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE SetReservedValues(long a, long b) = 0;         // 3
