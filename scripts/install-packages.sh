@@ -3,7 +3,7 @@
 # `wine` or `wine32` packages: the `wine` wrapper would prefer the 32-bit loader,
 # which this kind of kernel cannot run.
 set -euo pipefail
-pkgs="wine64 xvfb xdotool x11-apps imagemagick g++-mingw-w64-x86-64 g++-mingw-w64-i686 cmake ninja-build nasm googletest python3 binutils-mingw-w64-i686 dpkg-dev"
+pkgs="wine64 xvfb xdotool x11-apps imagemagick g++-mingw-w64-x86-64 g++-mingw-w64-i686 cmake ninja-build nasm googletest python3 binutils-mingw-w64-i686 dpkg-dev nsis"
 missing=""
 for p in $pkgs; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"

@@ -2,7 +2,8 @@
 # Prepares the test Wine prefix for a build folder: a copy of a cached template,
 # with the project's components registered as Windows would have them installed.
 # Usage: wine-prefix.sh <x86_64 build folder>   (needs DISPLAY and a running Xvfb)
-# The prefix is <build>/wineprefix, or ORBA_PREFIX when that is set.
+# The prefix is <build>/wineprefix, or ORBA_PREFIX when that is set; the list
+# of components is <build>/prefix-components.txt, or ORBA_PREFIX_COMPONENTS.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 orba_find_wine
@@ -48,14 +49,15 @@ install_codec() {  # <dll> <fourcc>
   cp "$bin/$1" "$WINEPREFIX/drive_c/windows/system32/"
   "$WINE64" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Drivers32' /v "vidc.$2" /t REG_SZ /d "$1" /f >/dev/null 2>&1
 }
-if [ -f "$build/prefix-components.txt" ]; then
+components=${ORBA_PREFIX_COMPONENTS:-$build/prefix-components.txt}
+if [ -f "$components" ]; then
   while read -r kind file extra; do
     case "$kind" in
       ax) register_ax "$file" ;;
       codec) install_codec "$file" "$extra" ;;
       ''|'#'*) ;;
     esac
-  done < "$build/prefix-components.txt"
+  done < "$components"
 fi
 # Installing components started a wineserver for the prefix; let it save the
 # registry and exit, so the caller can start its own persistent one.
