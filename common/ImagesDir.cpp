@@ -32,3 +32,23 @@ void GetImagesDirPath(char* out, size_t cap) {
   DebugLine("GetImagesDirPath:\n");
   DebugLine("%s", out);
 }
+
+bool CreateFolderTree(const char* path) {
+  if (!path || path[0] == '\0') return false;
+  char partial[kImagesDirBytes + 8];
+  const size_t n = std::strlen(path);
+  if (n >= sizeof partial) return false;
+  std::memcpy(partial, path, n + 1);
+  // Each separator after the first component ends a folder to create; a drive
+  // ("C:") or the root of a share fails harmlessly and exists already.
+  for (size_t i = 1; i <= n; ++i) {
+    if (i < n && partial[i] != '\\' && partial[i] != '/') continue;
+    const char kept = partial[i];
+    partial[i] = '\0';
+    const DWORD attributes = GetFileAttributesA(partial);
+    if (attributes == INVALID_FILE_ATTRIBUTES) CreateDirectoryA(partial, nullptr);
+    partial[i] = kept;
+  }
+  const DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}

@@ -2,11 +2,7 @@
 // pictures, each sample stored as the camera sent it.
 #include <windows.h>
 
-#include <commdlg.h>
-
 #include <cstring>
-#include <cwchar>
-#include <string>
 
 #include "FilterLog.h"
 #include "ORBAProc.h"
@@ -16,7 +12,6 @@
 #include "orba/Scoped.h"
 #include "orba/Text.h"
 
-using orba_filter::kDialogPathChars;
 using orba_filter::kPathBytes;
 
 HRESULT ORBAProc::Transform(IMediaSample* pIn, IMediaSample*) {
@@ -38,13 +33,56 @@ HRESULT ORBAProc::Transform(IMediaSample* pIn, IMediaSample*) {
 
   // One reading of the flag serves the whole sample.
   const long recording = m_recording;
-  if (recording) RecordingPass(data, length);
+  if (recording) {
+    RecordingPass(data, length);
+  } else if (m_recordingPrevious) {
+    LogRecordingCounts();
+  }
   m_recordingPrevious = recording;
 
   if (!m_takePicture && !m_savePictureAs) return S_OK;
   PicturePass(data, length);
   return S_OK;
 }
+
+namespace {
+
+// Creates a file for writing; when its folder has gone (removed while ORBA
+// ran), the folder is made again with its parents and the file tried once more.
+HANDLE CreateInFolder(const char* folder, const char* path, DWORD disposition) {
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_PATH_NOT_FOUND) return file;
+  FilterLog("The folder %s has gone: made again", folder);
+  if (!CreateFolderTree(folder)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  return CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Stores one frame file; a file that could not be written whole is deleted, so
+// that no truncated frame is ever converted. False (logged) on failure.
+bool StoreFrame(const char* folder, const char* path, long frame, const BYTE* data, long length) {
+  orba::ScopedHandle file(CreateInFolder(folder, path, CREATE_ALWAYS));
+  if (!file) {
+    FilterLog("Frame %ld not stored: its file cannot be created (error %lu)", frame,
+              GetLastError());
+    return false;
+  }
+  // Frame files keep the camera's bytes exactly; the recording's converter
+  // copes with implicit Huffman tables.
+  if (orba_filter::WriteAll(file.Get(), data, static_cast<size_t>(length))) return true;
+  const DWORD error = GetLastError();
+  file.Reset();
+  DeleteFileA(path);
+  FilterLog("Frame %ld not stored: the write failed (error %lu); its file is deleted", frame,
+            error);
+  return false;
+}
+
+}  // namespace
 
 void ORBAProc::RecordingPass(const BYTE* data, long length) {
   char folder[kPathBytes];
@@ -54,27 +92,38 @@ void ORBAProc::RecordingPass(const BYTE* data, long length) {
   }
   if (!m_recordingPrevious) {
     m_frameCounter = 0;
-    if (folder[0] != '\0') CreateDirectoryA(folder, nullptr);
+    m_framesWritten = 0;
+    m_framesFailed = 0;
+    // With its parents: the picture folder may have gone too.
+    if (folder[0] != '\0' && !CreateFolderTree(folder)) {
+      FilterLog("The record folder cannot be made (error %lu)", GetLastError());
+    }
   }
   const long frame = m_frameCounter++;
 
   // Without a folder the frames would land in the root of the current drive.
   if (folder[0] == '\0') {
     FilterLog("No record folder: frame %ld not stored", frame);
+    ++m_framesFailed;
     return;
   }
   char path[kPathBytes];
   if (!orba::FormatBounded(path, sizeof path, "%s\\frame_%ld.jpg", folder, frame)) {
     FilterLog("Frame path too long: frame %ld not stored", frame);
+    ++m_framesFailed;
     return;
   }
   FilterLog("%s", path);
-  orba::ScopedHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return;
-  // Frame files keep the camera's bytes exactly; the recording's converter
-  // copes with implicit Huffman tables.
-  orba_filter::WriteAll(file.Get(), data, static_cast<size_t>(length));
+  if (StoreFrame(folder, path, frame, data, length)) {
+    ++m_framesWritten;
+  } else {
+    ++m_framesFailed;
+  }
+}
+
+void ORBAProc::LogRecordingCounts() {
+  FilterLog("Recording stopped: %ld frames written, %ld not written", m_framesWritten,
+            m_framesFailed);
 }
 
 void ORBAProc::PicturePass(const BYTE* data, long length) {
@@ -95,96 +144,28 @@ void ORBAProc::PicturePass(const BYTE* data, long length) {
     char path[kPathBytes];
     // Pictures of the same second get "_2", "_3", ...: none overwrites another.
     orba::ScopedHandle file(orba_filter::CreateFreePictureFile(folder, stamp, path, sizeof path));
+    if (!file && GetLastError() == ERROR_PATH_NOT_FOUND) {
+      FilterLog("The picture folder has gone: made again");
+      if (CreateFolderTree(folder)) {
+        file.Reset(orba_filter::CreateFreePictureFile(folder, stamp, path, sizeof path));
+      }
+    }
     DebugLine("%s", path);
-    if (file) orba_filter::WritePicture(file.Get(), data, static_cast<size_t>(length));
     m_takePicture = 0;
+    if (!file) {
+      FilterLog("Picture not stored: its file cannot be created (error %lu)", GetLastError());
+      return;
+    }
+    if (!orba_filter::WritePicture(file.Get(), data, static_cast<size_t>(length))) {
+      const DWORD error = GetLastError();
+      file.Reset();
+      DeleteFileA(path);
+      FilterLog("Picture not stored: the write failed (error %lu); its file is deleted", error);
+    }
     return;
   }
   m_savePictureAs = 0;
-  SavePictureWithDialog(data, length, folder, stamp);
+  // The dialog has a thread of its own: the stream goes on while it is open.
+  m_saveAsDialog.Open(m_saveDialogOwner, data, static_cast<size_t>(length), folder, stamp);
 }
 
-namespace {
-
-// The dialog's pre-filled path: the free picture name in the folder, else in
-// the picture folder, else the name alone; it always fits the dialog's buffer.
-void DefaultDialogPath(const char* folder, const char* stamp, wchar_t (&out)[kDialogPathChars]) {
-  char path[kPathBytes];
-  if (orba_filter::FreePicturePath(folder, stamp, path, sizeof path)) {
-    DebugLine("%s", path);
-    if (orba_filter::AnsiToWide(path, out, kDialogPathChars)) return;
-  }
-  char pictures[kPathBytes];
-  GetImagesDirPath(pictures, sizeof pictures);
-  if (orba_filter::FreePicturePath(pictures, stamp, path, sizeof path) &&
-      orba_filter::AnsiToWide(path, out, kDialogPathChars)) {
-    return;
-  }
-  char name[orba::kTimeStampBytes + 8];
-  orba::FormatBounded(name, sizeof name, "%s.jpg", stamp);
-  orba_filter::AnsiToWide(name, out, kDialogPathChars);
-}
-
-// The folder part of a chosen path: everything before its last backslash,
-// empty when no backslash follows the first character.
-std::wstring FolderOf(const std::wstring& path) {
-  const size_t slash = path.find_last_of(L'\\');
-  if (slash == std::wstring::npos || slash == 0) return std::wstring();
-  return path.substr(0, slash);
-}
-
-void DebugWide(const wchar_t* text) {
-  OutputDebugStringW(text);
-}
-
-}  // namespace
-
-void ORBAProc::SavePictureWithDialog(const BYTE* data, long length, const char* folder,
-                                     const char* stamp) {
-  wchar_t fileName[kDialogPathChars];
-  std::wmemset(fileName, 0, kDialogPathChars);
-  DefaultDialogPath(folder, stamp, fileName);
-  DebugWide(fileName);
-
-  OPENFILENAMEW ofn;
-  std::memset(&ofn, 0, sizeof ofn);
-  // The structure of the older systems, which every later one accepts.
-  ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
-  ofn.hwndOwner = m_saveDialogOwner;
-  ofn.lpstrFilter = L"JPG files\0*.jpg\0";
-  ofn.lpstrFile = fileName;
-  ofn.nMaxFile = kDialogPathChars;
-  ofn.lpstrTitle = L"Save image file...";
-  ofn.Flags = OFN_PATHMUSTEXIST;
-  if (!GetSaveFileNameW(&ofn)) {
-    DebugLine("Gick ej!");
-    return;
-  }
-  DebugLine("HEJ!");
-  fileName[kDialogPathChars - 1] = L'\0';
-  DebugWide(fileName);
-
-  std::wstring chosen(fileName);
-  if (chosen.find(L'.') == std::wstring::npos) chosen += L".jpg";
-  {
-    orba::ScopedHandle file(CreateFileW(chosen.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file) orba_filter::WritePicture(file.Get(), data, static_cast<size_t>(length));
-  }
-
-  const std::wstring chosenFolder = FolderOf(chosen);
-  DebugWide(chosenFolder.c_str());
-  wchar_t shortFolder[kDialogPathChars];
-  const DWORD shortLength = GetShortPathNameW(chosenFolder.c_str(), shortFolder, kDialogPathChars);
-  if (shortLength == 0 || shortLength >= kDialogPathChars) {
-    DebugLine("Picture folder not remembered: no short form");
-    return;
-  }
-  DebugWide(shortFolder);
-  char remembered[kPathBytes];
-  if (!orba_filter::WideToAnsi(shortFolder, remembered, sizeof remembered)) {
-    DebugLine("Picture folder not remembered: not an ANSI path");
-    return;
-  }
-  orba_filter::WriteSettingsText(orba_filter::kImageFolderPathValue, remembered);
-}

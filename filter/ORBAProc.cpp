@@ -77,6 +77,20 @@ ORBAProc::~ORBAProc() {
   FilterLog("Filter destroyed!");
 }
 
+STDMETHODIMP ORBAProc::Stop() {
+  // Teardown, unplugging, a restart and minimising all stop the filter: none of
+  // them may wait for a person answering the dialog.
+  m_saveAsDialog.Close(orba_filter::SaveAsDialog::kCloseWaitMs);
+  const HRESULT hr = CTransformFilter::Stop();
+  // A recording switched off with no sample after it is counted here.
+  CAutoLock lock(&m_csReceive);
+  if (!m_recording && m_recordingPrevious) {
+    LogRecordingCounts();
+    m_recordingPrevious = 0;
+  }
+  return hr;
+}
+
 STDMETHODIMP ORBAProc::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   if (riid == IID_IORBAProc) return GetInterface(static_cast<IORBAProc*>(this), ppv);

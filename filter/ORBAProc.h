@@ -12,6 +12,7 @@
 #include "IORBAProc.h"
 #include "IORBAProcArea.h"
 #include "PictureFiles.h"
+#include "SaveAsDialog.h"
 #include "dshow_base/Streams.h"
 #include "orba/ZoomTextCctv.h"
 
@@ -42,6 +43,9 @@ class ORBAProc : public CTransformFilter,
   DECLARE_IUNKNOWN
   STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
   ~ORBAProc() override;
+
+  // IMediaFilter: an open Save As dialog is closed first.
+  STDMETHODIMP Stop() override;
 
   // CTransformFilter
   HRESULT Transform(IMediaSample* pIn, IMediaSample* pOut) override;
@@ -101,9 +105,8 @@ class ORBAProc : public CTransformFilter,
   HRESULT RecordInputFormat(const AM_MEDIA_TYPE& mt);
   void SetStatus(const char* fmt, ...) __attribute__((format(gnu_printf, 2, 3)));
   void RecordingPass(const BYTE* data, long length);
+  void LogRecordingCounts();
   void PicturePass(const BYTE* data, long length);
-  void SavePictureWithDialog(const BYTE* data, long length, const char* folder,
-                             const char* name);
   HRESULT SetParamsLocked(long code, double dx, double dy);
 
   // Input format: an owned copy of the last accepted or announced type, and
@@ -135,6 +138,9 @@ class ORBAProc : public CTransformFilter,
   long m_recordingPrevious = 0;
   HWND volatile m_saveDialogOwner = nullptr;
   long m_frameCounter = 0;
+  // Frames of the current recording stored whole, and the ones that were not.
+  long m_framesWritten = 0;
+  long m_framesFailed = 0;
   // The record folder is copied in by the control thread and read per sample
   // on the streaming thread; the lock keeps a reader from seeing half a path.
   CCritSec m_csFolder;
@@ -142,4 +148,6 @@ class ORBAProc : public CTransformFilter,
   char m_statusText[kStatusBytes] = {};
   uint32_t m_videoStream = 0;
   uint32_t m_areaOwner = 0;
+  // Last member: it goes first, so an open dialog is closed before the rest.
+  orba_filter::SaveAsDialog m_saveAsDialog;
 };

@@ -122,6 +122,58 @@ TEST_F(ProcTransform, RecordingWithoutSamplesLeavesNoFolder) {
   EXPECT_FALSE(FileExists(recordFolder_));
 }
 
+// The record folder is made with its missing parents, and made again when it
+// goes during the recording; a frame file that cannot be written costs only
+// itself, and both counts are logged when the recording stops.
+TEST_F(ProcTransform, RecordFolderIsMadeAgainAndEveryFrameIsCounted) {
+  const std::string deep = recordRoot_ + "\\gone\\deeper\\temp";
+  ASSERT_EQ(S_OK, proc_->SetRecordFolder(deep.c_str()));
+  proc_->ToggleRecording(0);
+  Push(withTables_[0]);
+  ASSERT_EQ(withTables_[0], ReadFileBytes(deep + "\\frame_0.jpg"));
+
+  orba_test::RemoveTree(recordRoot_ + "\\gone");
+  Push(withTables_[1]);
+  EXPECT_EQ(withTables_[1], ReadFileBytes(deep + "\\frame_1.jpg"));
+
+  // A file held open without sharing by someone else cannot be written.
+  const std::string held = deep + "\\frame_2.jpg";
+  HANDLE holder = CreateFileA(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+  Push(withTables_[2]);
+  CloseHandle(holder);
+  Push(withTables_[3]);
+  EXPECT_EQ(withTables_[3], ReadFileBytes(deep + "\\frame_3.jpg"));
+  EXPECT_TRUE(ReadFileBytes(held).empty()) << "someone else's file is left alone";
+  EXPECT_TRUE(log_.Contains("590: Frame 2 not stored: its file cannot be created"));
+
+  EXPECT_FALSE(log_.Contains("Recording stopped"));
+  proc_->ToggleRecording(0);
+  Push(withTables_[0]);
+  EXPECT_EQ(1u, log_.Count("590: Recording stopped: 3 frames written, 1 not written"));
+}
+
+// Stopping the graph counts a recording that was switched off after its last sample.
+TEST_F(ProcTransform, RecordingSwitchedOffBeforeTheGraphStopsIsCounted) {
+  ASSERT_EQ(S_OK, proc_->SetRecordFolder(recordFolder_.c_str()));
+  proc_->ToggleRecording(0);
+  Push(withTables_[0]);
+  Push(withTables_[1]);
+  proc_->ToggleRecording(0);
+  chain_->Stop();
+  EXPECT_EQ(1u, log_.Count("590: Recording stopped: 2 frames written, 0 not written"));
+}
+
+TEST_F(ProcTransform, PictureFolderThatHasGoneIsMadeAgain) {
+  orba_test::RemoveTree(pictures_.Folder());
+  ASSERT_EQ(S_OK, proc_->SetTakePicture(1));
+  Push(withTables_[0]);
+  const std::vector<std::string> pictures = Pictures();
+  ASSERT_EQ(1u, pictures.size());
+  EXPECT_EQ(withTables_[0], Picture(pictures[0]));
+}
+
 TEST_F(ProcTransform, RecordingWithoutFolderStoresNothingInTheDriveRoot) {
   proc_->ToggleRecording(0);
   Push(withTables_[0]);
@@ -317,9 +369,15 @@ class ProcSaveAs : public ProcTransform {
   SaveDialogDriver* PushThroughDialog(const std::string& sample, SaveDialogDriver::Action action,
                                       const std::string& typed) {
     driver_.reset(new SaveDialogDriver(action, typed));
+    const size_t done = log_.Count("Save As dialog done");
     EXPECT_EQ(S_OK, chain_->Push(sample));
     EXPECT_TRUE(driver_->Finish());
+    // The dialog has a thread of its own, which writes the file after it.
+    EXPECT_TRUE(WaitUntilLogged(done));
     return driver_.get();
+  }
+  bool WaitUntilLogged(size_t before) {
+    return orba_test::WaitFor([&] { return log_.Count("Save As dialog done") > before; }, 10000);
   }
 
   SettingsKeyScope settings_;
@@ -382,13 +440,15 @@ TEST_F(ProcSaveAs, WithBothRequestsTheNextSampleStillTakesAPlainPicture) {
   EXPECT_EQ(withTables_[1], Picture(pictures[0]));
 }
 
-TEST_F(ProcSaveAs, NameInADottedFolderIsStoredExactlyAsTyped) {
+// The dialog adds the extension to a name typed without one, also in a
+// folder whose name has a dot.
+TEST_F(ProcSaveAs, NameInADottedFolderGetsTheJpgExtension) {
   const std::string dotted = target_ + "\\my.folder";
   ASSERT_TRUE(CreateDirectoryA(dotted.c_str(), nullptr));
   ASSERT_EQ(S_OK, proc_->SetSavePictureAs(1, nullptr));
   PushThroughDialog(withTables_[0], SaveDialogDriver::Action::kSaveAs, dotted + "\\shot");
-  EXPECT_EQ(withTables_[0], ReadFileBytes(dotted + "\\shot"));
-  EXPECT_FALSE(FileExists(dotted + "\\shot.jpg"));
+  EXPECT_EQ(withTables_[0], ReadFileBytes(dotted + "\\shot.jpg"));
+  EXPECT_EQ(std::vector<std::string>{"shot.jpg"}, FilesIn(dotted)) << "no temporary file is left";
 }
 
 TEST_F(ProcSaveAs, WithoutTheSettingsKeyNothingIsRemembered) {

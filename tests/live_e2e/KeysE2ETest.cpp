@@ -1,10 +1,15 @@
 // The viewer driven from the keyboard: real key events from the X server for
 // the layouts and the held keys, posted hot keys for the rest, with the
 // camera's command log and the window's rectangle as the evidence.
+#include <windows.h>
+
+#include <dlgs.h>
+
 #include <regex>
 #include <set>
 
 #include "LiveViewerTest.h"
+#include "ProcessDebugOutput.h"
 #include "TestEnv.h"
 #include "orba/ImagesDir.h"
 #include "simcam/SimCamFrames.h"
@@ -345,6 +350,220 @@ TEST_F(LiveKeysTest, SaveAsKeyOpensTheSaveDialogOverTheViewer) {
   ASSERT_TRUE(PostHotKey(kHotKeyG, 'G'));
   EXPECT_TRUE(WaitForCodes([](const Codes& c) { return CountCode(c, "F0 08") == 1; },
                            kStepTimeoutMs));
+}
+
+// ---------------------------------------------------------------- Save As open
+
+constexpr UINT kHotKeyTakePicture = 1100;
+constexpr UINT kHotKeySavePictureAs = 1120;
+
+// The Save As dialog runs beside the video: the stream, the keys and every
+// way of stopping go on while it waits for the user.
+class SaveAsOpenTest : public LiveKeysTest {
+ protected:
+  void SetUp() override {
+    LiveKeysTest::SetUp();
+    char folder[kImagesDirBytes];
+    GetImagesDirPath(folder, sizeof folder);
+    pictures_ = folder;
+    before_ = JpegFiles(pictures_);
+  }
+  void TearDown() override {
+    LiveKeysTest::TearDown();
+    debug_.Detach();
+    for (const auto& name : JpegFiles(pictures_)) {
+      if (!before_.count(name)) DeleteFileA((pictures_ + "\\" + name).c_str());
+    }
+  }
+
+  ::testing::AssertionResult StartWatchedViewer() {
+    ::testing::AssertionResult up = StartViewer();
+    if (!up) return up;
+    if (!debug_.Attach(viewer_.pid())) {
+      return ::testing::AssertionFailure() << "cannot attach to the viewer as its debugger";
+    }
+    return ::testing::AssertionSuccess();
+  }
+
+  // The visible windows titled like the dialog: the dialog, and its question.
+  std::vector<HWND> DialogWindows() const {
+    std::vector<HWND> found;
+    for (HWND w : orba_test::FindProcessWindows(viewer_.pid(), "#32770")) {
+      char title[128] = {};
+      GetWindowTextA(w, title, sizeof title);
+      if (IsWindowVisible(w) && std::string(title) == orba_test::kSaveDialogTitle) {
+        found.push_back(w);
+      }
+    }
+    return found;
+  }
+  // The dialog itself: the one with a file name field.
+  HWND SaveDialog() const {
+    for (HWND w : DialogWindows()) {
+      if (GetDlgItem(w, cmb13) || GetDlgItem(w, edt1)) return w;
+    }
+    return nullptr;
+  }
+  // The replace question: the window with a No button.
+  HWND ReplaceQuestion() const {
+    for (HWND w : DialogWindows()) {
+      if (GetDlgItem(w, IDNO)) return w;
+    }
+    return nullptr;
+  }
+
+  HWND OpenSaveAs() {
+    if (!PostHotKey(kHotKeySavePictureAs, 'J')) return nullptr;
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = SaveDialog()) != nullptr; }, kStepTimeoutMs);
+    return dialog;
+  }
+
+  static bool Press(HWND window, int id) {
+    return PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(GetDlgItem(window, id))) != FALSE;
+  }
+
+  // Types a path into the dialog and presses Save.
+  static bool SaveAs(HWND dialog, const std::string& path) {
+    HWND name = GetDlgItem(dialog, cmb13);
+    if (!name) name = GetDlgItem(dialog, edt1);
+    return name && SetWindowTextA(name, path.c_str()) && Press(dialog, IDOK);
+  }
+
+  // A picture taken with the picture key: its path, once it is complete.
+  std::string TakePicture() {
+    std::set<std::string> known = JpegFiles(pictures_);
+    if (!PostHotKey(kHotKeyTakePicture, 'I')) return std::string();
+    std::string path;
+    uint32_t number = 0;
+    WaitUntil(
+        [&] {
+          for (const auto& name : JpegFiles(pictures_)) {
+            if (known.count(name)) continue;
+            const std::string candidate = pictures_ + "\\" + name;
+            const std::string bytes = orba_test::ReadFileBytes(candidate);
+            if (simcam::ReadFrameNumber(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                        bytes.size(), &number)) {
+              path = candidate;
+            }
+          }
+          return !path.empty();
+        },
+        kStepTimeoutMs);
+    return path;
+  }
+  static uint32_t FrameNumberOf(const std::string& path) {
+    const std::string bytes = orba_test::ReadFileBytes(path);
+    uint32_t number = 0;
+    simcam::ReadFrameNumber(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &number);
+    return number;
+  }
+
+  std::string pictures_;
+  std::set<std::string> before_;
+  orba_test::ProcessDebugOutput debug_;
+};
+
+// While the dialog is open the camera's frames keep passing the filter: two
+// pictures taken a second apart hold different frames. A second request is
+// refused, and the end key still ends the program at once.
+TEST_F(SaveAsOpenTest, StreamAndKeysGoOnAndTheEndKeyClosesIt) {
+  ASSERT_TRUE(StartWatchedViewer());
+  const HWND dialog = OpenSaveAs();
+  ASSERT_TRUE(dialog);
+  EXPECT_EQ(Window(), GetWindow(dialog, GW_OWNER));
+
+  const std::string first = TakePicture();
+  ASSERT_FALSE(first.empty()) << "no picture while the dialog is open";
+  Sleep(1000);
+  const std::string second = TakePicture();
+  ASSERT_FALSE(second.empty());
+  EXPECT_LT(FrameNumberOf(first), FrameNumberOf(second)) << "the stream goes on";
+
+  ASSERT_TRUE(PostHotKey(kHotKeySavePictureAs, 'J'));
+  EXPECT_TRUE(debug_.WaitForText("Save As refused: a Save As dialog is already open",
+                                 kStepTimeoutMs));
+  EXPECT_EQ(1u, DialogWindows().size());
+
+  ASSERT_TRUE(simcam::ResetLog());
+  const std::set<std::string> beforeEnd = JpegFiles(pictures_);
+  ASSERT_TRUE(PostHotKey(kHotKeyEnd, 'E'));
+  DWORD code = 99;
+  std::vector<orba_test::SeenMessageBox> boxes;
+  ASSERT_TRUE(viewer_.WaitForExit(15000, &code, &boxes)) << "the viewer hangs";
+  EXPECT_EQ(0u, code);
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  EXPECT_EQ(Codes{"F0 05"}, CameraCodes());
+  EXPECT_EQ(beforeEnd, JpegFiles(pictures_)) << "the closed dialog saved nothing";
+}
+
+TEST_F(SaveAsOpenTest, UnpluggingTheCameraStillEndsTheProgram) {
+  ASSERT_TRUE(StartViewer());
+  ASSERT_TRUE(OpenSaveAs());
+  ASSERT_TRUE(simcam::Unplug());
+  DWORD code = 99;
+  std::vector<orba_test::SeenMessageBox> boxes;
+  ASSERT_TRUE(viewer_.WaitForExit(15000, &code, &boxes)) << "the viewer hangs";
+  EXPECT_EQ(0u, code);
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ("Error #30 Sorry Device lost\n program Ends", boxes[0].text);
+  const Codes codes = CameraCodes();
+  ASSERT_FALSE(codes.empty());
+  EXPECT_EQ("F0 05", codes.back());
+}
+
+TEST_F(SaveAsOpenTest, RestartClosesTheDialogAndTheNewPassRuns) {
+  ASSERT_TRUE(StartViewer());
+  const HWND before = Window();
+  ASSERT_TRUE(OpenSaveAs());
+  ASSERT_TRUE(viewer_.PostZoomTextStateChange());
+  const HWND after = viewer_.WaitForNewViewerWindow(before, 15000);
+  ASSERT_TRUE(after) << "the restart hangs";
+  EXPECT_TRUE(WaitUntil([&] { return DialogWindows().empty(); }, kStepTimeoutMs));
+  ASSERT_TRUE(simcam::ResetLog());
+  ASSERT_TRUE(PostHotKey(kHotKeyG, 'G'));
+  EXPECT_TRUE(WaitForCodes([](const Codes& c) { return CountCode(c, "F0 08") == 1; },
+                           kStepTimeoutMs));
+  EXPECT_TRUE(EndViewer());
+}
+
+// Saving onto an existing file asks first: No keeps the old file byte for byte,
+// Yes replaces it with the picture, and no temporary file stays behind.
+TEST_F(SaveAsOpenTest, ExistingFileIsReplacedOnlyAfterYes) {
+  const std::string target = pictures_ + "\\saveas_existing.jpg";
+  const std::string old = "the picture that was there before";
+  CreateDirectoryA(pictures_.c_str(), nullptr);
+  ASSERT_TRUE(orba_test::WriteFileBytes(target, old));
+  ASSERT_TRUE(StartWatchedViewer());
+
+  HWND dialog = OpenSaveAs();
+  ASSERT_TRUE(dialog);
+  ASSERT_TRUE(SaveAs(dialog, target));
+  HWND question = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (question = ReplaceQuestion()) != nullptr; },
+                        kStepTimeoutMs))
+      << "no replace question";
+  ASSERT_TRUE(Press(question, IDNO));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(question); }, kStepTimeoutMs));
+  EXPECT_TRUE(IsWindow(dialog)) << "No goes back to the dialog";
+  ASSERT_TRUE(Press(dialog, IDCANCEL));
+  ASSERT_TRUE(WaitUntil([&] { return DialogWindows().empty(); }, kStepTimeoutMs));
+  EXPECT_EQ(old, orba_test::ReadFileBytes(target));
+  // The next request is taken once the first dialog's thread has ended.
+  ASSERT_TRUE(debug_.WaitForText("Save As dialog done", kStepTimeoutMs));
+
+  dialog = OpenSaveAs();
+  ASSERT_TRUE(dialog);
+  ASSERT_TRUE(SaveAs(dialog, target));
+  ASSERT_TRUE(WaitUntil([&] { return (question = ReplaceQuestion()) != nullptr; },
+                        kStepTimeoutMs));
+  ASSERT_TRUE(Press(question, IDYES));
+  EXPECT_TRUE(WaitUntil([&] { return FrameNumberOf(target) != 0; }, kStepTimeoutMs))
+      << "the camera's picture replaces the old file";
+  EXPECT_TRUE(WaitUntil([&] { return DialogWindows().empty(); }, kStepTimeoutMs));
+  EXPECT_TRUE(MatchingFiles(pictures_ + "\\*.tmp").empty());
+  EXPECT_TRUE(EndViewer());
 }
 
 }  // namespace

@@ -97,7 +97,13 @@ bool ViewerProcess::IsRunning() const {
 
 HWND ViewerProcess::FindMessageBox() const {
   for (HWND w : FindProcessWindows(pid_, "#32770")) {
-    if (IsWindowVisible(w)) return w;
+    if (!IsWindowVisible(w)) continue;
+    // The Save As dialog and its replace question are answered by the tests
+    // that open them, never by pressing OK on the way.
+    char title[64] = {};
+    GetWindowTextA(w, title, sizeof title);
+    if (std::strcmp(title, kSaveDialogTitle) == 0) continue;
+    return w;
   }
   return nullptr;
 }

@@ -8,6 +8,9 @@
 
 namespace orba_test {
 
+// The title of the filter's Save As dialog (and of its replace question).
+constexpr char kSaveDialogTitle[] = "Save image file...";
+
 struct SeenMessageBox {
   std::string title;
   std::string text;
@@ -35,7 +38,8 @@ class ViewerProcess {
   HANDLE process() const { return process_; }
   bool IsRunning() const;
 
-  // The first message box of the process, or null.
+  // The first message box of the process, or null; the Save As dialog and its
+  // question are not counted.
   HWND FindMessageBox() const;
   // Waits for a message box, reads it and presses OK.
   bool AnswerMessageBox(SeenMessageBox* box, DWORD timeoutMs);
