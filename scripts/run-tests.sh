@@ -29,6 +29,18 @@ if [ -f "$build/bin/wine_desktop_keeper.exe" ]; then
   for _ in $(seq 100); do [ -f "$ready" ] && break; sleep 0.1; done
 fi
 
+# A small drive that fills up, for the tests of a full disk: a 16 MiB tmpfs as
+# drive S:. Mounting needs root; without it those tests say they were skipped.
+small="$build/small-drive"
+mkdir -p "$small"
+if mountpoint -q "$small" || mount -t tmpfs -o size=16m orba-small-drive "$small" 2>/dev/null; then
+  trap 'orba_stop_all; umount "$small" 2>/dev/null || true' EXIT
+  ln -sfn "$small" "$WINEPREFIX/dosdevices/s:"
+  export ORBA_TEST_SMALL_DRIVE='S:'
+else
+  orba_log "no small drive (mounting a tmpfs needs root): full-disk tests are skipped"
+fi
+
 set +e
 ctest --test-dir "$build" --output-on-failure --timeout 300 "$@" 2>&1 | tee "$build/ctest.log"
 rc=${PIPESTATUS[0]}

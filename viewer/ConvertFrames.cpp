@@ -4,10 +4,13 @@
 #include <shellapi.h>
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "AviWriter.h"
 #include "ViewerState.h"
@@ -145,6 +148,12 @@ void KeepFolder(const char* folder, const char* finalPath) {
   char stem[kVideoPathBytes];
   char kept[kVideoPathBytes];
   if (StemOf(finalPath, stem, sizeof stem) &&
+      orba::FormatBounded(kept, sizeof kept, "%s_frames", stem) && _stricmp(folder, kept) == 0) {
+    // A recovered recording is converted where it was kept.
+    DebugLine("Unconverted frame files kept in %s", kept);
+    return;
+  }
+  if (StemOf(finalPath, stem, sizeof stem) &&
       orba::FormatBounded(kept, sizeof kept, "%s_frames", stem) &&
       MoveToFreeName(folder, kept, "", kept, sizeof kept)) {
     DebugLine("Unconverted frame files kept in %s", kept);
@@ -152,6 +161,105 @@ void KeepFolder(const char* folder, const char* finalPath) {
   }
   DebugLine("Unable to move %s away (error %lu); its files are left there", folder,
             GetLastError());
+}
+
+unsigned long long g_videoPartLimit = kVideoPartLimitBytes;
+
+bool FramePath(const char* folder, long n, char* path, size_t cap) {
+  return orba::FormatBounded(path, cap, "%s\\frame_%ld.jpg", folder, n);
+}
+
+// The numbers of the files "frame_<n>.jpg" in a folder that are above
+// `after`, ascending. False when the folder cannot be searched.
+bool ListFrameNumbers(const char* folder, long after, std::vector<long>* numbers) {
+  char pattern[kVideoPathBytes + 16];
+  if (!folder || !orba::FormatBounded(pattern, sizeof pattern, "%s\\frame_*.jpg", folder)) {
+    return false;
+  }
+  WIN32_FIND_DATAA found = {};
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    long number = 0;
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        ParseFrameFileName(found.cFileName, &number) && number > after) {
+      numbers->push_back(number);
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  std::sort(numbers->begin(), numbers->end());
+  return true;
+}
+
+// One AVI file of a recording and the frames in it; a recording longer than
+// the part limit goes on in "<video>_2.avi", "<video>_3.avi", ...
+struct VideoPart {
+  AviWriter* writer = nullptr;
+  int number = 1;
+  std::vector<long> frames;
+};
+
+bool PartIsFull(const VideoPart& part) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExA(part.writer->GetFileName(), GetFileExInfoStandard, &data)) {
+    return false;
+  }
+  const unsigned long long size =
+      (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return size >= g_videoPartLimit;
+}
+
+void DeleteFrames(const char* folder, const std::vector<long>& frames) {
+  for (const long n : frames) {
+    char path[kVideoPathBytes + 32];
+    if (FramePath(folder, n, path, sizeof path)) DeleteFileA(path);
+  }
+}
+
+// Closes a part that could not be completed and deletes its file; its frame
+// files stay.
+void DiscardPart(VideoPart* part) {
+  char aviPath[AviWriter::kFileNameBytes];
+  orba::CopyBounded(aviPath, sizeof aviPath, part->writer->GetFileName());
+  delete part->writer;
+  part->writer = nullptr;
+  if (aviPath[0] != '\0' && PathExists(aviPath)) DeleteFileA(aviPath);
+  DebugLine("Part %d of the video could not be written; its %u frame files are kept",
+            part->number, static_cast<unsigned>(part->frames.size()));
+  part->frames.clear();
+}
+
+// Closes the part's AVI file and moves it to its final name (part k > 1 gets
+// "_<k>"); only then are its frame files deleted. False when the video could
+// not be moved: it stays in the folder with its frames.
+bool FinishPart(VideoPart* part, const char* finalPath, const char* folder) {
+  char aviPath[AviWriter::kFileNameBytes];
+  orba::CopyBounded(aviPath, sizeof aviPath, part->writer->GetFileName());
+  delete part->writer;  // closes the AVI file
+  part->writer = nullptr;
+  if (part->frames.empty()) {
+    // A file without frames is no video.
+    if (aviPath[0] != '\0' && PathExists(aviPath)) DeleteFileA(aviPath);
+    if (part->number == 1) DebugLine("No frame was converted: no video");
+    return true;
+  }
+  char stem[kVideoPathBytes];
+  char partStem[kVideoPathBytes];
+  char saved[kVideoPathBytes];
+  const bool named =
+      StemOf(finalPath, stem, sizeof stem) &&
+      (part->number == 1 ? orba::CopyBounded(partStem, sizeof partStem, stem)
+                         : orba::FormatBounded(partStem, sizeof partStem, "%s_%d", stem,
+                                               part->number));
+  if (!named || !MoveToFreeName(aviPath, partStem, IsAviPath(finalPath) ? ".avi" : "", saved,
+                                sizeof saved)) {
+    DebugLine("Unable to move %s to %s (error %lu)", aviPath, finalPath, GetLastError());
+    return !(PathExists(aviPath) && IsInside(aviPath, folder));
+  }
+  DebugLine("Video saved as %s", saved);
+  DeleteFrames(folder, part->frames);
+  part->frames.clear();
+  return true;
 }
 
 }  // namespace
@@ -206,23 +314,9 @@ FrameDecode DecodeFrameToBitmap(void* decompressor, const unsigned char* jpeg, s
 }
 
 long HighestFrameNumber(const char* folder) {
-  char pattern[kVideoPathBytes + 16];
-  if (!folder || !orba::FormatBounded(pattern, sizeof pattern, "%s\\frame_*.jpg", folder)) {
-    return -1;
-  }
-  WIN32_FIND_DATAA found = {};
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return -1;
-  long highest = -1;
-  do {
-    long number = 0;
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        ParseFrameFileName(found.cFileName, &number) && number > highest) {
-      highest = number;
-    }
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return highest;
+  std::vector<long> numbers;
+  if (!ListFrameNumbers(folder, -1, &numbers) || numbers.empty()) return -1;
+  return numbers.back();
 }
 
 bool DeleteFolderTree(const char* folder) {
@@ -281,12 +375,11 @@ DWORD WINAPI ConvertFramesToAvi(LPVOID parameter) {
   // the viewer's teardown of its apartment cannot pull it away.
   ComApartment apartment;
 
-  AviWriter* writer = params->writer;
   unsigned char* jpeg = params->fileBuffer;
   unsigned char* bitmap = params->pictureBuffer;
   // Set once frames can no longer become video: the rest of the files are kept.
   bool keepFrames = false;
-  if (!writer) {
+  if (!params->writer) {
     DebugLine("No AVI writer: the frame files are kept");
     keepFrames = true;
   } else if (!params->decompressor || !jpeg || !bitmap) {
@@ -294,34 +387,55 @@ DWORD WINAPI ConvertFramesToAvi(LPVOID parameter) {
     keepFrames = true;
   }
 
-  long highest = HighestFrameNumber(folder);
+  VideoPart part;
+  part.writer = params->writer;
+  params->writer = nullptr;  // the part owns it now
+  part.number = 1;
+  char tempStem[AviWriter::kFileNameBytes] = "";
+  if (part.writer) StemOf(part.writer->GetFileName(), tempStem, sizeof tempStem);
+
+  // Only the files that are there are visited; a gap in the numbers is a frame
+  // the filter could not store.
+  std::vector<long> numbers;
+  ListFrameNumbers(folder, -1, &numbers);
+  size_t next = 0;
+  long expected = 0;
   long appended = 0;
   long skipped = 0;
-  for (long n = 0; !keepFrames; ++n) {
+  bool videoLeftInFolder = false;
+  while (!keepFrames) {
+    if (next == numbers.size()) {
+      // Past the last file seen: look again once a sample in flight has landed.
+      WaitUntilSettled(startTick);
+      numbers.clear();
+      next = 0;
+      ListFrameNumbers(folder, expected - 1, &numbers);
+      if (numbers.empty()) {
+        DebugLine("F\xF6re Bmp creation");
+        DebugLine("file = NULL!");
+        break;
+      }
+    }
+    const long n = numbers[next++];
+    if (n > expected) {
+      if (n == expected + 1) {
+        DebugLine("Frame %ld is missing; going on with frame %ld", expected, n);
+      } else {
+        DebugLine("Frames %ld to %ld are missing; going on with frame %ld", expected, n - 1, n);
+      }
+      skipped += n - expected;
+    }
+    expected = n + 1;
+
     DebugLine("F\xF6re Bmp creation");
     char path[kVideoPathBytes + 32];
-    if (!orba::FormatBounded(path, sizeof path, "%s\\frame_%ld.jpg", folder, n)) break;
+    if (!FramePath(folder, n, path, sizeof path)) break;
     DebugLine("%s", path);
 
     DWORD size = 0;
     long long fileSize = 0;
     const FrameRead read = ReadFrameFile(path, jpeg, kFrameBufferBytes, &size, &fileSize);
     if (read == FrameRead::kMissing) {
-      if (n > highest) {
-        // Past the last file seen: look again once a sample in flight has landed.
-        WaitUntilSettled(startTick);
-        const long now = HighestFrameNumber(folder);
-        if (now > highest) highest = now;
-        if (n > highest) {
-          DebugLine("file = NULL!");
-          break;
-        }
-        if (PathExists(path)) {
-          --n;  // it has just landed: read it now
-          continue;
-        }
-      }
-      DebugLine("file = NULL!");
       DebugLine("Frame %ld is missing; going on with frame %ld", n, n + 1);
       ++skipped;
       continue;
@@ -351,53 +465,65 @@ DWORD WINAPI ConvertFramesToAvi(LPVOID parameter) {
     }
 
     t0 = GetTickCount();
-    const HRESULT res = writer->AppendNewFrame(kVideoWidth, kVideoHeight, bitmap, kVideoBitsPerPixel);
+    const HRESULT res =
+        part.writer->AppendNewFrame(kVideoWidth, kVideoHeight, bitmap, kVideoBitsPerPixel);
     DebugLine("Decode time AppendNewFrame: %d ms  res = %d", static_cast<int>(GetTickCount() - t0),
               static_cast<int>(res));
     if (res != 0) {
       DebugLine("AppendNewFrame failed! error: %d", static_cast<int>(res));
-      DebugLine("%s", writer->GetLastErrorMessage());
-      // This frame and the ones after it stay on disk.
+      DebugLine("%s", part.writer->GetLastErrorMessage());
+      // The part is incomplete; all of its frames, this one and the ones after
+      // it stay on disk.
+      DiscardPart(&part);
       keepFrames = true;
       break;
     }
+    // The frame file stays until the video that holds it is closed and in its
+    // final place: a conversion cut off before then loses nothing.
+    part.frames.push_back(n);
     ++appended;
-    DeleteFileA(path);
+
+    if (PartIsFull(part)) {
+      if (!FinishPart(&part, finalPath, folder)) {
+        videoLeftInFolder = true;
+        keepFrames = true;
+        break;
+      }
+      ++part.number;
+      char name[AviWriter::kFileNameBytes];
+      if (!orba::FormatBounded(name, sizeof name, "%s_%d.avi", tempStem, part.number)) {
+        DebugLine("No name for part %d of the video: the frame files are kept", part.number);
+        keepFrames = true;
+        break;
+      }
+      part.writer = new (std::nothrow)
+          AviWriter(name, kRecordingCodec, kRecordingRate, kRecordingScale, kRecordingQuality);
+      if (!part.writer) {
+        keepFrames = true;
+        break;
+      }
+      DebugLine("The video goes on in part %d: %s", part.number, name);
+    }
     Sleep(0);
   }
   DebugLine("%ld frames converted, %ld skipped", appended, skipped);
 
-  bool videoLeftInFolder = false;
-  if (writer) {
-    char aviPath[AviWriter::kFileNameBytes];
-    orba::CopyBounded(aviPath, sizeof aviPath, writer->GetFileName());
-    delete writer;  // closes the AVI file
-    params->writer = nullptr;
-    if (appended == 0) {
-      // A file without frames is no video.
-      if (aviPath[0] != '\0' && PathExists(aviPath)) DeleteFileA(aviPath);
-      DebugLine("No frame was converted: no video");
-    } else {
-      char stem[kVideoPathBytes];
-      char saved[kVideoPathBytes];
-      if (StemOf(finalPath, stem, sizeof stem) &&
-          MoveToFreeName(aviPath, stem, IsAviPath(finalPath) ? ".avi" : "", saved,
-                         sizeof saved)) {
-        DebugLine("Video saved as %s", saved);
-      } else {
-        DebugLine("Unable to move %s to %s (error %lu)", aviPath, finalPath, GetLastError());
-        videoLeftInFolder = PathExists(aviPath) && IsInside(aviPath, folder);
-      }
-    }
+  if (part.writer) {
+    if (!FinishPart(&part, finalPath, folder)) videoLeftInFolder = true;
     DebugLine("Stopped saving video! :)");
   }
 
   WaitUntilSettled(startTick);
-  if ((keepFrames && HighestFrameNumber(folder) >= 0) || videoLeftInFolder) {
+  std::vector<long> left;
+  if ((keepFrames && ListFrameNumbers(folder, -1, &left) && !left.empty()) || videoLeftInFolder) {
     KeepFolder(folder, finalPath);
   } else if (PathExists(folder)) {
     DeleteFolderTree(folder);
   }
   DebugLine("ConvertFramesToAvi Exit!");
   return 0;
+}
+
+void SetVideoPartLimit(unsigned long long bytes) {
+  g_videoPartLimit = bytes ? bytes : kVideoPartLimitBytes;
 }

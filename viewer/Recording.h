@@ -11,7 +11,8 @@ constexpr int kSoundRecordingStops = 102;
 // The recording key (Ctrl+Win+O): starts a recording, or stops the running one
 // and starts its conversion. Ignored while the previous conversion still runs.
 // A recording is refused (sound 102) when the JPEG decompressor or the frame
-// buffers are missing, or when the recording's paths do not fit.
+// buffers are missing, when the recording's paths do not fit, or when the disk
+// of the picture folder has less than 64 MB free.
 void HandleRecordingKey();
 
 // The end key (Ctrl+Win+E): stops a running recording first (as the recording
@@ -32,9 +33,23 @@ void ForgetFinishedConversion();
 // of a restart would not be in step with it anyway.
 void StopRecordingAtEndOfPass();
 
-// Program end: waits for a running conversion, so that its video is completed
-// and moved rather than cut off by the end of the process.
+// Program end: waits (bounded) for a running conversion, so that its video is
+// completed and moved rather than cut off by the end of the process.
 void WaitForConversionAtProgramEnd();
+
+// Every way out of the process: waits at most kConversionEndWaitMs (logged) for
+// a running conversion or recovery. True when none runs any more.
+constexpr DWORD kConversionEndWaitMs = 120000;
+bool WaitForConversionsBounded();
+
+// Frame files that a killed or crashed program left in the temporary folder
+// (no conversion works on them): the folder goes next to the pictures as
+// "video_<stamp>_frames", named after its recording's time stamp (from the
+// temporary video's name, else the oldest frame file's time), and is converted
+// there in the background into "video_<stamp>.avi"; a partial temporary video
+// is replaced by the recovered one. Frames that cannot be converted stay in
+// that folder. Called at start and before a recording clears the folder.
+void RecoverLeftFrames();
 
 // Stops any sound and plays a WAVE resource of the program, asynchronously.
 void PlayRecordingSound(int resourceId);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "ViewerState.h"
+#include "orba/Log.h"
 #include "orba/Scoped.h"
 
 bool ProgramNameFromCommandLine(const char* commandLine, char* name, size_t cap) {
@@ -51,10 +52,31 @@ bool BringViewerToFront() {
   return true;
 }
 
+namespace {
+// Longer than the program end waits for a conversion.
+constexpr DWORD kOtherViewerWaitMs = 130000;
+}  // namespace
+
 bool AnotherViewerIsRunning(const char* commandLine) {
   char name[MAX_PATH];
   if (!ProgramNameFromCommandLine(commandLine, name, sizeof name)) return false;
   if (CountProcessesNamed(name) <= 1) return false;
-  BringViewerToFront();
+  // Without its window the other viewer is starting, or ending and waiting
+  // for the conversion of a recording: this one waits for it (bounded) instead
+  // of ending unseen.
+  const DWORD start = GetTickCount();
+  bool logged = false;
+  while (!BringViewerToFront()) {
+    if (CountProcessesNamed(name) <= 1) {
+      DebugLine("The other viewer has ended: this one starts");
+      return false;
+    }
+    if (GetTickCount() - start >= kOtherViewerWaitMs) return true;
+    if (!logged) {
+      DebugLine("Another viewer runs without its window: waiting for it");
+      logged = true;
+    }
+    Sleep(250);
+  }
   return true;
 }

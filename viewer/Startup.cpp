@@ -296,7 +296,12 @@ void DestroyDecompressor() {
   }
 }
 
-void FatalExit() { ExitProcess(1); }
+void FatalExit() {
+  // A video being made is finished first (bounded): the error ends the
+  // program, not the recording.
+  WaitForConversionsBounded();
+  ExitProcess(1);
+}
 
 int RunViewer(HINSTANCE instance, const char* commandLine, int showCommand) {
   g_viewer.hInstance = instance;
@@ -304,6 +309,8 @@ int RunViewer(HINSTANCE instance, const char* commandLine, int showCommand) {
   if (AnotherViewerIsRunning(commandLine)) return 1;
 
   ReadOsVersion();
+  // Frames a killed or crashed run left behind become a video in the background.
+  RecoverLeftFrames();
   SetCameraFriendlyName(kCameraDisplayName);
   g_viewer.tempBufferRGB = nullptr;
   g_viewer.tempBufferJPEG = nullptr;

@@ -85,6 +85,7 @@ struct ViewerState {
   uint8_t skipFrames;
   uint8_t recording;
   HANDLE hConvertThread;
+  HANDLE hRecoveryThread;  // converts frame files left by a cut-off recording, or null
   ConvertParams convertParams;
   void* decomp;  // tjhandle
   unsigned char* tempBufferRGB;

@@ -7,6 +7,7 @@
 #include "CaptureGraph.h"
 #include "ErrorBox.h"
 #include "HotKeys.h"
+#include "Recording.h"
 #include "ViewerState.h"
 #include "orba/Log.h"
 
@@ -105,6 +106,13 @@ LRESULT CALLBACK ViewerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
       break;
     case WM_HOTKEY:
       HandleViewerHotKey(wParam);
+      break;
+    case WM_QUERYENDSESSION:
+      // Answered at once; the wait for a running conversion comes with the end.
+      if (ConversionRunning()) DebugLine("The session ends while a recording is converted");
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wParam) WaitForConversionsBounded();
       break;
     case kGraphNotifyMessage:
       DrainGraphEvents();

@@ -3,6 +3,8 @@
 // Save As dialog driven as a user would.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "DebugOutputCapture.h"
 #include "FilterTestKit.h"
 #include "TestEnv.h"
@@ -152,6 +154,36 @@ TEST_F(ProcTransform, RecordFolderIsMadeAgainAndEveryFrameIsCounted) {
   proc_->ToggleRecording(0);
   Push(withTables_[0]);
   EXPECT_EQ(1u, log_.Count("590: Recording stopped: 3 frames written, 1 not written"));
+}
+
+// On a full disk a frame is written only in part: its file is deleted, and the
+// recording goes on once there is room. The test runner maps a 16 MiB drive.
+TEST_F(ProcTransform, FrameCutShortByAFullDiskLeavesNoFile) {
+  const char* drive = std::getenv("ORBA_TEST_SMALL_DRIVE");
+  if (!drive || !*drive) GTEST_SKIP() << "no small drive in this prefix";
+  const std::string folder = std::string(drive) + "\\full-disk-frames";
+  const std::string filler = std::string(drive) + "\\filler";
+  ULARGE_INTEGER free = {};
+  ASSERT_TRUE(GetDiskFreeSpaceExA((std::string(drive) + "\\").c_str(), &free, nullptr, nullptr));
+  ASSERT_GT(free.QuadPart, withTables_[0].size() * 2);
+  // Leaves room for about half a frame.
+  ASSERT_TRUE(orba_test::WriteFileBytes(
+      filler, std::string(static_cast<size_t>(free.QuadPart - withTables_[0].size() / 2), 'x')));
+  ASSERT_EQ(S_OK, proc_->SetRecordFolder(folder.c_str()));
+  proc_->ToggleRecording(0);
+  Push(withTables_[0]);
+  const bool cut = !orba_test::FileExists(folder + "\\frame_0.jpg");
+  const bool logged = log_.Contains("590: Frame 0 not stored: the write failed");
+  DeleteFileA(filler.c_str());
+  Push(withTables_[1]);
+  const std::string second = ReadFileBytes(folder + "\\frame_1.jpg");
+  proc_->ToggleRecording(0);
+  Push(withTables_[2]);
+  orba_test::RemoveTree(folder);
+  EXPECT_TRUE(cut) << "a truncated frame file is left";
+  EXPECT_TRUE(logged);
+  EXPECT_EQ(withTables_[1], second);
+  EXPECT_EQ(1u, log_.Count("590: Recording stopped: 1 frames written, 1 not written"));
 }
 
 // Stopping the graph counts a recording that was switched off after its last sample.

@@ -89,8 +89,8 @@ class RecordingE2ETest : public LiveViewerTest {
     return numbers;
   }
 
-  ::testing::AssertionResult WaitForFrames(size_t count) {
-    if (WaitUntil([&] { return FramesWritten().size() >= count; }, kStepTimeoutMs)) {
+  ::testing::AssertionResult WaitForFrames(size_t count, DWORD timeoutMs = kStepTimeoutMs) {
+    if (WaitUntil([&] { return FramesWritten().size() >= count; }, timeoutMs)) {
       return ::testing::AssertionSuccess();
     }
     return ::testing::AssertionFailure()
@@ -134,6 +134,28 @@ class RecordingE2ETest : public LiveViewerTest {
     EXPECT_EQ(s.dataChunks.size(), static_cast<size_t>(s.header.length));
     return s.dataChunks.size();
   }
+
+  // Ends the viewer as a crash or a kill would, in the middle of its work.
+  void KillViewer() {
+    debug_.Detach();
+    viewer_.Kill();
+    ASSERT_FALSE(viewer_.IsRunning());
+  }
+
+  // After a start: the frames a killed run left have become a video in the
+  // background, and nothing of them is left in the temporary or a kept folder.
+  ::testing::AssertionResult WaitForRecovery() {
+    const bool done = WaitUntil(
+        [&] {
+          return !TempFolderExists() && MatchingFiles(pictures_ + "\\video_*_frames").empty() &&
+                 !NewVideos().empty();
+        },
+        kConversionTimeoutMs);
+    if (done) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the frames left by the killed viewer were not recovered";
+  }
+
+  size_t FrameFilesLeft() const { return MatchingFiles(tempFolder_ + "\\frame_*.jpg").size(); }
 
   bool TempFolderExists() const {
     return GetFileAttributesA(tempFolder_.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -328,6 +350,84 @@ TEST_F(RecordingE2ETest, FrameThatCouldNotBeWrittenCostsOnlyItself) {
       << "every frame but the blocked one";
   EXPECT_FALSE(TempFolderExists());
   EXPECT_TRUE(EndViewer());
+}
+
+// Killed while it records: the next start makes the frames written so far a
+// video (at most the frame being written when it died is lost), and a new
+// recording works beside it.
+TEST_F(RecordingE2ETest, RecordingOfAKilledViewerIsRecoveredAtTheNextStart) {
+  ASSERT_TRUE(StartWatchedViewer());
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForFrames(40));
+  KillViewer();
+  const size_t left = FrameFilesLeft();
+  ASSERT_GE(left, 39u);
+
+  ASSERT_TRUE(StartWatchedViewer());
+  ASSERT_TRUE(WaitForRecovery());
+  ASSERT_EQ(1u, NewVideos().size());
+  const size_t recovered = CheckVideo(pictures_ + "\\" + NewVideos()[0]);
+  EXPECT_GE(recovered + 1, left);
+  EXPECT_LE(recovered, left);
+
+  const size_t before = FramesWritten().size();
+  const size_t ends = debug_.Count(kConversionEnd);
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForFrames(before + 20));
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForConversionEnd(ends + 1));
+  ASSERT_EQ(2u, NewVideos().size());
+  EXPECT_FALSE(TempFolderExists());
+  EXPECT_TRUE(EndViewer());
+}
+
+// Killed while it converts: no frame file has been deleted yet, and the next
+// start replaces the partial video by one of every frame.
+TEST_F(RecordingE2ETest, ConversionOfAKilledViewerIsMadeAgainWithEveryFrame) {
+  ASSERT_TRUE(StartWatchedViewer());
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForFrames(120, kConversionTimeoutMs));
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitUntil([&] { return debug_.Count("Decode time AppendNewFrame") >= 5; },
+                        kStepTimeoutMs));
+  const size_t written = FramesWritten().size();
+  KillViewer();
+  ASSERT_EQ(0u, debug_.Count(kConversionEnd)) << "the conversion ended before the kill";
+  EXPECT_EQ(written, FrameFilesLeft());
+
+  ASSERT_TRUE(StartWatchedViewer());
+  ASSERT_TRUE(WaitForRecovery());
+  ASSERT_EQ(1u, NewVideos().size());
+  EXPECT_EQ(written, CheckVideo(pictures_ + "\\" + NewVideos()[0]));
+  EXPECT_TRUE(EndViewer());
+}
+
+// A restart pass that cannot find the camera ends the program with an error;
+// the video of the recording that the restart stopped is finished first.
+TEST_F(RecordingE2ETest, FatalErrorInARestartFinishesTheVideoFirst) {
+  ASSERT_TRUE(StartWatchedViewer());
+  ASSERT_TRUE(PressRecord());
+  ASSERT_TRUE(WaitForFrames(150, kConversionTimeoutMs));
+  ASSERT_TRUE(simcam::RemoveDeviceInstance());
+  ASSERT_TRUE(viewer_.PostZoomTextStateChange());
+  orba_test::SeenMessageBox seen;
+  const bool answered = viewer_.AnswerMessageBox(&seen, kStartTimeoutMs);
+  const bool plugged = simcam::WriteDeviceInstance();
+  ASSERT_TRUE(answered);
+  ASSERT_TRUE(plugged);
+  EXPECT_EQ("Error #25A Sorry no or wrong camera Program ends\n", seen.text);
+  // Started while the first one waits for its video, a second viewer waits in
+  // turn instead of ending unseen.
+  orba_test::ViewerProcess second;
+  ASSERT_TRUE(second.Start());
+  DWORD code = 0;
+  ASSERT_TRUE(viewer_.WaitForExit(kConversionTimeoutMs, &code));
+  EXPECT_EQ(1u, code);
+  ASSERT_EQ(1u, NewVideos().size());
+  EXPECT_EQ(FramesWritten().size(), CheckVideo(pictures_ + "\\" + NewVideos()[0]));
+  EXPECT_FALSE(TempFolderExists());
+  EXPECT_TRUE(second.WaitForViewerWindow(kStartTimeoutMs)) << "the second start gave up";
+  EXPECT_TRUE(second.CloseAndWait(30000, &code));
 }
 
 }  // namespace

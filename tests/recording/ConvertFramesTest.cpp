@@ -132,14 +132,36 @@ TEST_F(ConvertFramesTest, AVideoOfTheSameNameIsKeptAndTheNewOneTakesTheNextName)
 }
 
 TEST_F(ConvertFramesTest, AMissingFrameNumberDoesNotEndTheVideo) {
-  const std::vector<Bytes> jpegs = WriteCameraFrames({0, 1, 3, 4, 7});
+  // A stray number far above the others costs nothing but itself.
+  const std::vector<Bytes> jpegs = WriteCameraFrames({0, 1, 3, 4, 7, 2000000000});
   orba_test::DebugOutputCapture log;
   rec_test::ConvertJob job(folder_, final_);
   EXPECT_EQ(0u, job.Run());
   ExpectVideo(final_, Decoded(jpegs));
   EXPECT_FALSE(orba_test::FileExists(folder_));
   EXPECT_TRUE(log.Contains("Frame 2 is missing"));
-  EXPECT_TRUE(log.Contains("Frame 6 is missing"));
+  EXPECT_TRUE(log.Contains("Frames 5 to 6 are missing"));
+  EXPECT_TRUE(log.Contains("Frames 8 to 1999999999 are missing"));
+  EXPECT_TRUE(log.Contains("6 frames converted, 1999999995 skipped"));
+}
+
+// A video that reaches the part limit is finished, and the recording goes on
+// in "_2", "_3", ...: every frame in exactly one part, in order.
+TEST_F(ConvertFramesTest, ALongVideoGoesOnInNumberedParts) {
+  const std::vector<Bytes> jpegs = WriteCameraFrames({0, 1, 2, 3, 4});
+  SetVideoPartLimit(1);  // each frame fills a part
+  rec_test::ConvertJob job(folder_, final_);
+  const DWORD code = job.Run();
+  SetVideoPartLimit(0);
+  EXPECT_EQ(0u, code);
+  const std::vector<Bytes> decoded = Decoded(jpegs);
+  const std::string stem = final_.substr(0, final_.size() - 4);
+  ExpectVideo(final_, {decoded[0]});
+  for (size_t k = 2; k <= 5; ++k) {
+    ExpectVideo(stem + "_" + std::to_string(k) + ".avi", {decoded[k - 1]});
+  }
+  EXPECT_FALSE(orba_test::FileExists(stem + "_6.avi"));
+  EXPECT_FALSE(orba_test::FileExists(folder_));
 }
 
 TEST_F(ConvertFramesTest, AFrameLandingAfterTheStartIsStillConverted) {

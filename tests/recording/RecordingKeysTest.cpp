@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <regex>
 #include <string>
 #include <vector>
@@ -152,6 +153,11 @@ class RecordingKeysTest : public ::testing::Test {
     WaitForConversion();
     if (g_viewer.hConvertThread) CloseHandle(g_viewer.hConvertThread);
     g_viewer.hConvertThread = nullptr;
+    if (g_viewer.hRecoveryThread) {
+      WaitForSingleObject(g_viewer.hRecoveryThread, 60000);
+      CloseHandle(g_viewer.hRecoveryThread);
+      g_viewer.hRecoveryThread = nullptr;
+    }
     delete g_viewer.aviWriter;
     g_viewer.aviWriter = nullptr;
     g_viewer.pOrbaProc = nullptr;
@@ -177,6 +183,19 @@ class RecordingKeysTest : public ::testing::Test {
   FakeOrbaProc filter_;
 };
 
+bool SetLocalWriteTime(const std::string& path, const SYSTEMTIME& local) {
+  FILETIME localTime, utc;
+  if (!SystemTimeToFileTime(&local, &localTime) || !LocalFileTimeToFileTime(&localTime, &utc)) {
+    return false;
+  }
+  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool set = SetFileTime(file, nullptr, nullptr, &utc) != FALSE;
+  CloseHandle(file);
+  return set;
+}
+
 std::string Stamp() {
   char stamp[orba::kTimeStampBytes];
   orba::FormatTimeStampNow(stamp);
@@ -184,12 +203,17 @@ std::string Stamp() {
 }
 
 TEST_F(RecordingKeysTest, StartAndStopRecordAndConvertIntoATimeStampedVideo) {
-  // Frames of an earlier recording must not get into this one.
+  // A frame of an earlier, cut-off recording gets into its own video, named by
+  // the frame's time, and not into this one.
+  const std::string earlier = TempFolder() + "\\frame_0.jpg";
   ASSERT_TRUE(rec_test::WriteFrameFile(TempFolder(), 0, rec_test::CameraFrame(9)));
+  ASSERT_TRUE(SetLocalWriteTime(earlier, {2024, 1, 0, 2, 10, 20, 30, 0}));
   orba_test::DebugOutputCapture log;
   const std::string before = Stamp();
   HandleRecordingKey();
   const std::string after = Stamp();
+  EXPECT_TRUE(log.Contains("Frame files of a cut-off recording kept in " + pictures_ +
+                           "\\video_240102_10.20.30_frames"));
 
   EXPECT_EQ(std::vector<int>{kSoundRecordingStarts}, g_sounds);
   EXPECT_EQ(1, g_viewer.recording);
@@ -244,6 +268,15 @@ TEST_F(RecordingKeysTest, StartAndStopRecordAndConvertIntoATimeStampedVideo) {
   for (size_t i = 0; i < 3; ++i)
     EXPECT_EQ(0u, rec_test::DifferingBytes(rec_test::ReferenceDecode(jpegs[i]), frames[i])) << i;
 
+  ASSERT_NE(nullptr, g_viewer.hRecoveryThread);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(g_viewer.hRecoveryThread, 60000));
+  ASSERT_TRUE(rec_test::ReadAviFrames(pictures_ + "\\video_240102_10.20.30.avi", &frames, &error))
+      << error;
+  ASSERT_EQ(1u, frames.size());
+  EXPECT_EQ(0u, rec_test::DifferingBytes(rec_test::ReferenceDecode(rec_test::CameraFrame(9)),
+                                         frames[0]));
+  EXPECT_FALSE(orba_test::FileExists(pictures_ + "\\video_240102_10.20.30_frames"));
+
   // The next press finds the conversion ended and starts a new recording.
   HandleRecordingKey();
   EXPECT_TRUE(log.Contains("exitCode good"));
@@ -274,6 +307,19 @@ TEST_F(RecordingKeysTest, RefusesToRecordWithoutTheDecoderOrTheBuffers) {
   g_viewer.tempBufferRGB = rgb;
   g_viewer.tempBufferJPEG = jpeg;
   EXPECT_EQ(3u, log.Count("Recording refused"));
+}
+
+// The test runner maps a 16 MiB drive for this; without it there is no full disk.
+TEST_F(RecordingKeysTest, RefusesToRecordOnAFullDisk) {
+  const char* drive = std::getenv("ORBA_TEST_SMALL_DRIVE");
+  if (!drive || !*drive) GTEST_SKIP() << "no small drive in this prefix";
+  ASSERT_TRUE(myPictures_.Set(std::string(drive) + "\\not yet made"));
+  orba_test::DebugOutputCapture log;
+  HandleRecordingKey();
+  EXPECT_EQ(std::vector<int>{kSoundRecordingStops}, g_sounds);
+  EXPECT_EQ(0, g_viewer.recording);
+  EXPECT_TRUE(filter_.calls.empty());
+  EXPECT_TRUE(log.Contains("Recording refused: the disk of the picture folder is full"));
 }
 
 TEST_F(RecordingKeysTest, RefusesToRecordWhenTheNamesDoNotFit) {
