@@ -20,6 +20,7 @@ namespace {
 
 constexpr UINT kHotKeyRecord = 1121;
 constexpr DWORD kConversionTimeoutMs = 90000;
+constexpr DWORD kFramesTimeoutMs = 60000;
 // The frame lines of the filter: "[pid][tid] 590: <folder>\temp\frame_<n>.jpg".
 constexpr char kFilterPrefix[] = "] 590: ";
 constexpr char kConversionEnd[] = "ConvertFramesToAvi Exit!";
@@ -89,8 +90,10 @@ class RecordingE2ETest : public LiveViewerTest {
     return numbers;
   }
 
-  ::testing::AssertionResult WaitForFrames(size_t count, DWORD timeoutMs = kStepTimeoutMs) {
-    if (WaitUntil([&] { return FramesWritten().size() >= count; }, timeoutMs)) {
+  // The camera's rate drops on a busy machine: the wait is generous, and ends
+  // as soon as the frames are there.
+  ::testing::AssertionResult WaitForFrames(size_t count) {
+    if (WaitUntil([&] { return FramesWritten().size() >= count; }, kFramesTimeoutMs)) {
       return ::testing::AssertionSuccess();
     }
     return ::testing::AssertionFailure()
@@ -386,7 +389,7 @@ TEST_F(RecordingE2ETest, RecordingOfAKilledViewerIsRecoveredAtTheNextStart) {
 TEST_F(RecordingE2ETest, ConversionOfAKilledViewerIsMadeAgainWithEveryFrame) {
   ASSERT_TRUE(StartWatchedViewer());
   ASSERT_TRUE(PressRecord());
-  ASSERT_TRUE(WaitForFrames(120, kConversionTimeoutMs));
+  ASSERT_TRUE(WaitForFrames(120));
   ASSERT_TRUE(PressRecord());
   ASSERT_TRUE(WaitUntil([&] { return debug_.Count("Decode time AppendNewFrame") >= 5; },
                         kStepTimeoutMs));
@@ -407,7 +410,7 @@ TEST_F(RecordingE2ETest, ConversionOfAKilledViewerIsMadeAgainWithEveryFrame) {
 TEST_F(RecordingE2ETest, FatalErrorInARestartFinishesTheVideoFirst) {
   ASSERT_TRUE(StartWatchedViewer());
   ASSERT_TRUE(PressRecord());
-  ASSERT_TRUE(WaitForFrames(150, kConversionTimeoutMs));
+  ASSERT_TRUE(WaitForFrames(150));
   ASSERT_TRUE(simcam::RemoveDeviceInstance());
   ASSERT_TRUE(viewer_.PostZoomTextStateChange());
   orba_test::SeenMessageBox seen;
