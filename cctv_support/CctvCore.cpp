@@ -77,6 +77,19 @@ HWND FindControlWindow() {
   return nullptr;
 }
 
+// The control thread's id, or 0 when the window says it has none, does not
+// answer in time or is hung. Only the reply's 32 bits mean anything.
+DWORD QueryControlThread(HWND control) {
+  DWORD_PTR reply = 0;
+  if (!SendMessageTimeoutA(control, kMsgQueryControlThread, 0, 0, SMTO_ABORTIFHUNG,
+                           kControlQueryTimeoutMs, &reply)) {
+    DebugLine("TRV_CCTV: the magnifier's control window did not answer (error %lu)",
+              static_cast<unsigned long>(GetLastError()));
+    return 0;
+  }
+  return static_cast<DWORD>(reply);
+}
+
 // Function 28 under one handshake escape; true when the driver signs with the
 // expected signature and says it takes part.
 bool DriverAnswersHandshake(uint32_t handshakeEscape, uint32_t signature) {
@@ -231,11 +244,7 @@ int Init(HWND notifyWindow, UINT notifyMessage) {
 
   int result = KAVRELO_IS_NOT_RUNNING;
   if (HWND control = FindControlWindow()) {
-    if (g_state.controlThread == 0) {
-      // The reply is a thread id; only its 32 bits mean anything.
-      g_state.controlThread =
-          static_cast<DWORD>(SendMessageA(control, kMsgQueryControlThread, 0, 0));
-    }
+    if (g_state.controlThread == 0) g_state.controlThread = QueryControlThread(control);
     result = g_state.controlThread == 0 ? KAVRELO_API_NOT_SUPPORTED : NegotiateDriver();
   }
   DebugLine("TRV_CCTV: CCTV_Init answers %d (control thread %lu)", result,

@@ -16,6 +16,9 @@ constexpr UINT kMsgSetViewport = 1052;
 constexpr UINT kMsgClearViewport = 1053;
 
 constexpr DWORD kProcessedWaitMs = 5000;
+// The longest CCTV_Init waits for the control window's answer to 1050; a hung
+// magnifier then counts as one without the interface.
+constexpr UINT kControlQueryTimeoutMs = 2000;
 constexpr char kProcessedEventName[] = "CCTV_message_processed";
 constexpr char kNotifyKeyPath[] = "SOFTWARE\\Kavrelo\\Tessel\\cctv_notify";
 

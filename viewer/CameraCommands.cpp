@@ -29,6 +29,15 @@ bool AllHeld(int key, const KeyInput& input) {
          input.isDown(input.context, VK_LWIN);
 }
 
+// All keys still held, and not yet for longer than a key is ever held.
+bool StillHeld(int key, const KeyInput& input, ULONGLONG since) {
+  if (!AllHeld(key, input)) return false;
+  if (input.now(input.context) - since < kMaxKeyHoldMs) return true;
+  DebugLine("keys held for more than %lu ms: taken as released",
+            static_cast<unsigned long>(kMaxKeyHoldMs));
+  return false;
+}
+
 // Key repeats and hot keys that piled up while a zoom key was held are dropped:
 // the input and posted messages that were waiting when the keys were let go. A
 // pending WM_PAINT is never removed by PeekMessage, and messages that arrive
@@ -46,6 +55,7 @@ void DiscardWaitingMessages() {
 
 bool SystemIsDown(void*, int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
 void SystemSleep(void*, DWORD ms) { Sleep(ms); }
+ULONGLONG SystemNow(void*) { return GetTickCount64(); }
 
 }  // namespace
 
@@ -153,7 +163,7 @@ HRESULT CameraKeyHCommand() { return SendControl(0x09); }
 HRESULT CameraKeyDeleteCommand() { return SendControl(0xFE); }
 HRESULT CameraKeyInsertCommand() { return SendControl(0xFF); }
 
-KeyInput SystemKeyInput() { return KeyInput{SystemIsDown, SystemSleep, nullptr}; }
+KeyInput SystemKeyInput() { return KeyInput{SystemIsDown, SystemSleep, SystemNow, nullptr}; }
 
 void HoldToZoom(bool zoomIn, int zoomKey, const KeyInput& input) {
   DebugLine(zoomIn ? "UP key enter" : "Down key enter");
@@ -163,7 +173,8 @@ void HoldToZoom(bool zoomIn, int zoomKey, const KeyInput& input) {
     ZoomWide();
   }
   input.sleep(input.context, 30);
-  while (AllHeld(zoomKey, input)) input.sleep(input.context, 0);
+  const ULONGLONG since = input.now(input.context);
+  while (StillHeld(zoomKey, input, since)) input.sleep(input.context, 0);
   ZoomStop();
   input.sleep(input.context, 30);
   ZoomStop();
@@ -173,7 +184,8 @@ void HoldToZoom(bool zoomIn, int zoomKey, const KeyInput& input) {
 
 void PressAndRelease(HRESULT (*command)(), int key, const KeyInput& input) {
   bool sent = false;
-  while (AllHeld(key, input)) {
+  const ULONGLONG since = input.now(input.context);
+  while (StillHeld(key, input, since)) {
     if (!sent) {
       command();
       sent = true;

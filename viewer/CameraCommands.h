@@ -74,8 +74,12 @@ HRESULT CameraKeyInsertCommand();    // 0xF0 0xFF
 struct KeyInput {
   bool (*isDown)(void* context, int virtualKey);
   void (*sleep)(void* context, DWORD milliseconds);
+  ULONGLONG (*now)(void* context);  // milliseconds, any origin
   void* context;
 };
+// The longest the key sequences wait for the keys to be let go: a key whose
+// release never arrives must not hold the viewer's thread for ever.
+constexpr ULONGLONG kMaxKeyHoldMs = 20000;
 KeyInput SystemKeyInput();
 
 // Zoom while Ctrl, the zoom key and the left Windows key are all held.

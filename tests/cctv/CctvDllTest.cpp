@@ -218,6 +218,19 @@ TEST_F(CctvDllInit, ThreadIdZeroAnswersApiNotSupportedAndViewportsStaySilent) {
   EXPECT_EQ(Ids(sim_.Messages()), Words({1050, 1050}));
 }
 
+// A control window whose thread never answers 1050 counts as silent, and the
+// call comes back.
+TEST_F(CctvDllInit, HungControlWindowAnswersApiNotSupported) {
+  ASSERT_NO_FATAL_FAILURE(Load());
+  SimOptions options;
+  options.hung = true;
+  ASSERT_NO_FATAL_FAILURE(StartSim(options));
+  EXPECT_EQ(lib_.Init(nullptr, 0), KAVRELO_API_NOT_SUPPORTED);
+  EXPECT_TRUE(Driver().calls.empty());
+  EXPECT_EQ(lib_.SetViewport(0, 0, 100, 100, 0, 1), 1);
+  EXPECT_TRUE(sim_.Messages().empty()) << "nothing was taken by the hung magnifier";
+}
+
 TEST_F(CctvDllInit, NewerDriverGivesThreeWithASurfaceAnswerForTheDisplay) {
   ASSERT_NO_FATAL_FAILURE(Load());
   ASSERT_NO_FATAL_FAILURE(StartSim());

@@ -238,6 +238,7 @@ TEST_F(ViewerKeysTest, RegisteredKeysAreTakenUntilUnregistered) {
 // Keys that are already up: the zoom starts and stops at once.
 bool NoKeyDown(void*, int) { return false; }
 void NoSleep(void*, DWORD) {}
+ULONGLONG NoTime(void*) { return 0; }
 
 struct ZoomThread {
   HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -251,7 +252,7 @@ DWORD WINAPI ZoomWithAPaintPending(LPVOID param) {
                                       nullptr, nullptr, nullptr, nullptr);
   InvalidateRect(window, nullptr, TRUE);
   PostMessageA(window, WM_HOTKEY, kHotKeyZoomIn, MAKELPARAM(kHotKeyModifiers, 'L'));
-  HoldToZoom(true, 'L', KeyInput{NoKeyDown, NoSleep, nullptr});
+  HoldToZoom(true, 'L', KeyInput{NoKeyDown, NoSleep, NoTime, nullptr});
   MSG msg;
   z->hotKeyLeft = PeekMessageA(&msg, nullptr, WM_HOTKEY, WM_HOTKEY, PM_REMOVE) != FALSE;
   z->paintStillDue = GetUpdateRect(window, nullptr, FALSE) != FALSE;

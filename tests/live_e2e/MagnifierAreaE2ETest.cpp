@@ -5,6 +5,7 @@
 // (A Kavrelo magnifier's viewport needs its display driver, which only the
 // filter's in-process tests can stand in for.)
 #include "LiveViewerTest.h"
+#include "KavreloSimClient.h"
 #include "ZoomTextSimClient.h"
 
 namespace live_test {
@@ -126,6 +127,20 @@ TEST_F(LiveZoomTextCctvTest, HungZoomTextDoesNotHoldTheViewerUp) {
   EXPECT_TRUE(WaitForWindowRect({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) / 2}));
   EXPECT_TRUE(ViewerCalls(1033).empty()) << "a silent ZoomText counts as not running";
   ASSERT_TRUE(EndViewer());
+}
+
+// A Kavrelo control window whose thread never answers: start-up waits for it
+// only as long as its time-out, and the viewer comes up with working keys.
+TEST_F(LiveViewerTest, HungKavreloDoesNotHoldTheViewerUp) {
+  kavrelo_sim::KavreloSim kavrelo;
+  kavrelo_sim::SimOptions hung;
+  hung.hung = true;
+  ASSERT_TRUE(kavrelo.Start(hung)) << kavrelo.Error();
+  ASSERT_TRUE(StartViewer());
+  ASSERT_TRUE(PostHotKey(1108, 'Y'));
+  EXPECT_TRUE(WaitForWindowRect({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) / 2}));
+  ASSERT_TRUE(EndViewer());
+  EXPECT_TRUE(kavrelo.Messages().empty()) << "the hung magnifier took nothing";
 }
 
 }  // namespace

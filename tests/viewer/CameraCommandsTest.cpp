@@ -162,12 +162,16 @@ TEST_F(CameraProtocol, WithoutAPropertySetNothingIsSentAndTheAnswerIsOne) {
 }
 
 // Keys held until a given number of Ctrl polls; sleeps are recorded, not slept.
+// The clock is the number of polls, one millisecond each.
 struct FakeKeys {
   std::map<int, int> downUntil;  // key -> last tick at which it is down
   int tick = 0;
   std::vector<DWORD> sleeps;
 
-  KeyInput Input() { return KeyInput{IsDown, Record, this}; }
+  KeyInput Input() { return KeyInput{IsDown, Record, Now, this}; }
+  static ULONGLONG Now(void* ctx) {
+    return static_cast<ULONGLONG>(static_cast<FakeKeys*>(ctx)->tick);
+  }
   static bool IsDown(void* ctx, int vk) {
     auto* self = static_cast<FakeKeys*>(ctx);
     if (vk == VK_CONTROL) ++self->tick;
@@ -208,6 +212,18 @@ TEST_F(CameraProtocol, HotKeyWithTheRightWindowsKeyZoomsForOneWaitOnly) {
   const std::vector<DWORD> sleeps = {30, 30};
   EXPECT_EQ(sleeps, keys.sleeps);
   EXPECT_EQ(3u, SentCodes().size());
+}
+
+// A release that never arrives (a lost key-up) ends the wait after the longest hold.
+TEST_F(CameraProtocol, KeysThatNeverComeUpEndTheZoomAfterTheLongestHold) {
+  FakeKeys keys;
+  const int forever = 1 << 30;
+  keys.downUntil = {{VK_CONTROL, forever}, {VK_UP, forever}, {VK_LWIN, forever}};
+  HoldToZoom(true, VK_UP, keys.Input());
+  const std::vector<std::pair<int, int>> expected = {{0x6E, 0x0C}, {0x6E, 0x0D}, {0x6E, 0x0D}};
+  EXPECT_EQ(expected, SentCodes());
+  EXPECT_GE(static_cast<ULONGLONG>(keys.tick), kMaxKeyHoldMs);
+  EXPECT_LE(static_cast<ULONGLONG>(keys.tick), kMaxKeyHoldMs + 2);
 }
 
 class PressAndReleaseTest : public CameraProtocol {
@@ -256,6 +272,17 @@ TEST_F(PressAndReleaseTest, CommandGoesOutOnceThenTheTimerStopsAndReleases) {
   EXPECT_EQ(all, SentCodes());
   // The timer was killed: it does not fire again.
   EXPECT_FALSE(WaitForReleaseTimer(100));
+}
+
+TEST_F(PressAndReleaseTest, KeysThatNeverComeUpStillEndInTheRelease) {
+  FakeKeys keys;
+  const int forever = 1 << 30;
+  keys.downUntil = {{VK_CONTROL, forever}, {'C', forever}, {VK_LWIN, forever}};
+  PressAndRelease(CameraKeyCCommand, 'C', keys.Input());
+  EXPECT_LE(static_cast<ULONGLONG>(keys.tick), kMaxKeyHoldMs + 2);
+  ASSERT_TRUE(WaitForReleaseTimer(2000));
+  const std::vector<std::pair<int, int>> all = {{0x6E, 0x0E}, {0x6E, 0x0D}, {0x6E, 0x10}};
+  EXPECT_EQ(all, SentCodes());
 }
 
 TEST_F(PressAndReleaseTest, KeysAlreadyUpSendNoCommandButTheTimerStillReleases) {

@@ -6,10 +6,12 @@
 // (1053) is done. 1051 only stores the options, so it signals nothing.
 //
 // kavrelo_sim.exe <base name> <parent pid> [--no-signal] [--refuse]
-//                 [--delay-ms N] CLASS...
+//                 [--delay-ms N] [--hung] CLASS...
 //   --no-signal   never signal the event (a hung magnifier)
 //   --refuse      answer 1050 with 0 (a magnifier without the CCTV interface)
 //   --delay-ms N  take N ms over each thread message before recording it
+//   --hung        once the windows exist the control thread never takes a
+//                 message again (a hung magnifier: 1050 gets no answer)
 // It ends when the <base>_stop event is set or the parent process ends.
 #include <windows.h>
 
@@ -28,6 +30,7 @@ struct Options {
   bool signal = true;
   bool refuse = false;
   DWORD delayMs = 0;
+  bool hung = false;
   std::vector<std::string> classes;
 };
 
@@ -75,6 +78,8 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       o->signal = false;
     } else if (!std::strcmp(argv[i], "--refuse")) {
       o->refuse = true;
+    } else if (!std::strcmp(argv[i], "--hung")) {
+      o->hung = true;
     } else if (!std::strcmp(argv[i], "--delay-ms") && i + 1 < argc) {
       o->delayMs = std::strtoul(argv[++i], nullptr, 10);
     } else {
@@ -125,6 +130,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   SetEvent(ready);
 
   const HANDLE waits[] = {stop, parent};
+  if (g_options.hung) {
+    WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    return 0;
+  }
   for (;;) {
     const DWORD w = MsgWaitForMultipleObjects(2, waits, FALSE, INFINITE, QS_ALLINPUT);
     if (w == WAIT_OBJECT_0 || w == WAIT_OBJECT_0 + 1 || w == WAIT_FAILED) break;

@@ -48,6 +48,7 @@ bool KavreloSim::Start(const SimOptions& options) {
   if (!options.signalProcessed) cmd += " --no-signal";
   if (!options.answerThreadId) cmd += " --refuse";
   if (options.delayMs) cmd += " --delay-ms " + std::to_string(options.delayMs);
+  if (options.hung) cmd += " --hung";
   for (const std::string& c : options.classes) cmd += " " + c;
 
   STARTUPINFOA si{};

@@ -16,6 +16,7 @@ struct SimOptions {
   bool signalProcessed = true;  // false: never signal "CCTV_message_processed"
   bool answerThreadId = true;   // false: answer 1050 with 0
   DWORD delayMs = 0;            // time taken over each thread message
+  bool hung = false;            // the control thread never takes a message
 };
 
 class KavreloSim {
