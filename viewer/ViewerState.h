@@ -126,5 +126,7 @@ extern ViewerState g_viewer;
 constexpr UINT kCctvNotifyMessage = WM_USER + 100;  // 1124, handed to CCTV_Init
 constexpr UINT_PTR kReleaseTimerId = 8740;          // 0x2224
 constexpr UINT kGraphNotifyMessage = WM_APP + 1;    // 0x8001
+// Posted to the viewer window when the last open error box has closed.
+constexpr UINT kErrorBoxClosedMessage = WM_APP + 2;  // 0x8002
 extern const char kViewerClassName[];               // "Orba Viewer"
 extern const char kViewerTitle[];                   // "ORBA"

@@ -38,13 +38,52 @@ void DrainGraphEvents() {
   }
 }
 
+// Device changes and device-lost messages that come while an error box is open
+// open no box of their own: they are noted here and looked at once it closes.
+struct NotedEvents {
+  bool deviceChange = false;
+  bool deviceLost = false;
+  bool ending = false;  // "Error #30" was shown: the program ends
+};
+NotedEvents g_noted;
+
 void CheckCameraStillPresent() {
+  if (g_noted.ending) return;
+  if (ErrorBoxIsOpen()) {
+    g_noted.deviceChange = true;
+    return;
+  }
   if (IsCameraPresent()) return;
   if (g_viewer.pMediaControl) g_viewer.pMediaControl->Stop();
   SetWindowPos(g_viewer.hwndViewer, HWND_TOPMOST, 0, 0, 1, 1, SWP_SHOWWINDOW);
   UpdateWindow(g_viewer.hwndViewer);
+  g_noted.ending = true;
   ErrorBox("Error #30 Sorry Device lost\n program Ends");
   PostQuitMessage(0);
+}
+
+void ReportDeviceLost() {
+  if (g_noted.ending) return;
+  if (ErrorBoxIsOpen()) {
+    g_noted.deviceLost = true;
+    return;
+  }
+  ErrorBox("Error #24 Device lost");
+  // Further ones that came while this box was open have been said by it.
+  g_noted.deviceLost = false;
+}
+
+// The last error box has closed: first whether the camera is still there (an
+// unplug ends the program), then a device-lost message another box held back.
+void LookAtNotedEvents() {
+  if (g_noted.deviceChange) {
+    g_noted.deviceChange = false;
+    CheckCameraStillPresent();
+  }
+  if (g_noted.deviceLost) {
+    g_noted.deviceLost = false;
+    ReportDeviceLost();
+  }
 }
 
 }  // namespace
@@ -94,7 +133,10 @@ LRESULT CALLBACK ViewerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
       SendDigitCommands(SystemKeyInput());
       break;
     case kDeviceLostMessage:
-      ErrorBox("Error #24 Device lost");
+      ReportDeviceLost();
+      break;
+    case kErrorBoxClosedMessage:
+      if (!ErrorBoxIsOpen()) LookAtNotedEvents();
       break;
     case WM_TIMER:
     case kReleaseTimerId:

@@ -23,6 +23,7 @@ class BoxAnswerer {
               Sleep(50);
               orba_test::ReadMessageBox(box, &seen);
               owner = GetWindow(box, GW_OWNER);
+              topmost = (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
               hasIcon = HasIcon(box);
               okOnly = GetDlgItem(box, IDOK) && !GetDlgItem(box, IDCANCEL) &&
                        !GetDlgItem(box, IDYES) && !GetDlgItem(box, IDNO);
@@ -39,6 +40,7 @@ class BoxAnswerer {
 
   orba_test::SeenMessageBox seen;
   HWND owner = nullptr;
+  bool topmost = false;
   bool hasIcon = false;
   bool okOnly = false;
   std::atomic<bool> answered{false};
@@ -60,7 +62,7 @@ class BoxAnswerer {
   std::thread thread_;
 };
 
-TEST(ErrorBox, ShowsTheFormattedTextWithTitleIconAndOk) {
+TEST(ErrorBox, ShowsTheFormattedTextWithTitleIconAndOkAboveTheTopmostViewer) {
   BoxAnswerer answerer;
   ErrorBox("Error #27 RegisterClass Failed! Error=0x%x\r\n", 0x57u);
   answerer.Join();
@@ -68,6 +70,8 @@ TEST(ErrorBox, ShowsTheFormattedTextWithTitleIconAndOk) {
   EXPECT_EQ("Opticorva ORBA", answerer.seen.title);
   EXPECT_EQ("Error #27 RegisterClass Failed! Error=0x57\r\n", answerer.seen.text);
   EXPECT_EQ(nullptr, answerer.owner);
+  EXPECT_TRUE(answerer.topmost) << "the viewer window is topmost; the box must not hide under it";
+  EXPECT_FALSE(ErrorBoxIsOpen());
   EXPECT_TRUE(answerer.hasIcon);
   EXPECT_TRUE(answerer.okOnly);
 }
