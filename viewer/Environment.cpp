@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "Settings.h"
 #include "ViewerState.h"
 #include "orba/ComPtr.h"
 #include "orba/Log.h"
@@ -16,8 +17,76 @@ const char kDirect3DDriversKey[] = "SOFTWARE\\Microsoft\\Direct3D\\Drivers";
 const char kSoftwareOnlyValue[] = "SoftwareOnly";
 const char kDirectDrawKey[] = "SOFTWARE\\Microsoft\\DirectDraw";
 const char kEmulationOnlyValue[] = "EmulationOnly";
+const char kSavedSoftwareOnlyValue[] = "SavedSoftwareOnly";
+const char kSavedEmulationOnlyValue[] = "SavedEmulationOnly";
 
 namespace {
+
+// A switch and where the settings key keeps its value from before the run.
+struct SwitchPlace {
+  const char* key;
+  const char* value;
+  const char* saved;
+};
+const SwitchPlace kSwitchPlaces[] = {
+    {kDirect3DDriversKey, kSoftwareOnlyValue, kSavedSoftwareOnlyValue},
+    {kDirectDrawKey, kEmulationOnlyValue, kSavedEmulationOnlyValue},
+};
+
+bool g_switchesRecorded = false;  // this run has recorded the earlier values
+
+// Records both switches as they are before this run first changes one. An
+// absent value is kept as an empty REG_NONE. A record an earlier run could not
+// put back is older, and kept.
+void RecordSwitchesBeforeChange() {
+  if (g_switchesRecorded) return;
+  g_switchesRecorded = true;
+  orba::ScopedHKEY settings;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, settings.Put(),
+                      nullptr) != ERROR_SUCCESS) {
+    DebugLine("The graphics switches could not be recorded");
+    return;
+  }
+  for (const SwitchPlace& place : kSwitchPlaces) {
+    if (RegQueryValueExA(settings.Get(), place.saved, nullptr, nullptr, nullptr, nullptr) ==
+        ERROR_SUCCESS) {
+      continue;
+    }
+    orba::ScopedHKEY key;
+    // Without the key the switch cannot be changed either.
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, place.key, 0, KEY_QUERY_VALUE, key.Put()) !=
+        ERROR_SUCCESS) {
+      continue;
+    }
+    DWORD data = 0;
+    const LONG rc = QueryDwordValue(key.Get(), place.value, &data);
+    if (rc == ERROR_SUCCESS) {
+      RegSetValueExA(settings.Get(), place.saved, 0, REG_DWORD,
+                     reinterpret_cast<const BYTE*>(&data), sizeof data);
+    } else if (rc == ERROR_FILE_NOT_FOUND) {
+      RegSetValueExA(settings.Get(), place.saved, 0, REG_NONE, nullptr, 0);
+    } else {
+      DebugLine("%s is not a DWORD: it is not recorded", place.value);
+    }
+  }
+}
+
+// Puts one recorded value back; true when the switch is as recorded.
+bool PutBack(const SwitchPlace& place, DWORD type, DWORD size, DWORD data) {
+  orba::ScopedHKEY key;
+  const LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, place.key, 0, KEY_SET_VALUE, key.Put());
+  if (type == REG_NONE && size == 0) {
+    if (rc == ERROR_FILE_NOT_FOUND) return true;
+    if (rc != ERROR_SUCCESS) return false;
+    const LONG deleted = RegDeleteValueA(key.Get(), place.value);
+    return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
+  }
+  if (type != REG_DWORD || size != sizeof data) return true;  // a damaged record is dropped
+  return rc == ERROR_SUCCESS &&
+         RegSetValueExA(key.Get(), place.value, 0, REG_DWORD,
+                        reinterpret_cast<const BYTE*>(&data), sizeof data) == ERROR_SUCCESS;
+}
 
 constexpr UINT kSystemDirBytes = 260;
 constexpr UINT kLongestSystemDir = 246;  // leaves room for "\kernel32.dll" and its NUL
@@ -91,11 +160,45 @@ bool IsWin10OrLater() { return IsWin10OrLaterVersion(g_viewer.osMajor, g_viewer.
 bool IsVistaOrLater() { return IsWinVista() || IsWin7() || IsWin8() || IsWin10OrLater(); }
 
 LONG SetDirect3DSoftwareOnly(bool on) {
+  RecordSwitchesBeforeChange();
   return WriteSwitch(kDirect3DDriversKey, kSoftwareOnlyValue, on);
 }
 
 LONG SetDirectDrawEmulationOnly(bool on) {
+  RecordSwitchesBeforeChange();
   return zoomtext::SetDirectDrawEmulation(on ? 1 : 0, nullptr);
+}
+
+void PutBackRecordedSwitches() {
+  g_switchesRecorded = false;
+  orba::ScopedHKEY settings;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                    settings.Put()) != ERROR_SUCCESS) {
+    return;
+  }
+  for (const SwitchPlace& place : kSwitchPlaces) {
+    DWORD type = 0;
+    DWORD data = 0;
+    DWORD size = sizeof data;
+    const LONG rc = RegQueryValueExA(settings.Get(), place.saved, nullptr, &type,
+                                     reinterpret_cast<BYTE*>(&data), &size);
+    if (rc == ERROR_FILE_NOT_FOUND) continue;
+    // A record too long for a DWORD is damaged: dropped.
+    if (rc != ERROR_SUCCESS || PutBack(place, type, size, data)) {
+      DebugLine("%s put back as an earlier run found it", place.value);
+      RegDeleteValueA(settings.Get(), place.saved);
+    }
+  }
+}
+
+void ForgetRecordedSwitches() {
+  g_switchesRecorded = false;
+  orba::ScopedHKEY settings;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, settings.Put()) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  for (const SwitchPlace& place : kSwitchPlaces) RegDeleteValueA(settings.Get(), place.saved);
 }
 
 int32_t ProbeDisplayDriverModel(HWND window) {
@@ -162,6 +265,7 @@ void SwitchesAfterCctvInit() {
 
 void PrepareDirectInit() {
   if (IsWinXP()) {
+    RecordSwitchesBeforeChange();
     SuspendDirectDrawEmulation();
     SetDirect3DSoftwareOnly(false);
   } else if ((IsWinVista() || IsWin7()) && g_viewer.displayDriverType == kDriverXDDM) {
@@ -172,6 +276,7 @@ void PrepareDirectInit() {
 
 void MyCompleteDirectInit() {
   if (IsWinXP()) {
+    RecordSwitchesBeforeChange();
     RestoreDirectDrawEmulation();
   } else if (g_viewer.displayDriverType == kDriverXDDM) {
     SetDirect3DSoftwareOnly(true);

@@ -31,9 +31,15 @@ extern const char kDirect3DDriversKey[];  // "SOFTWARE\\Microsoft\\Direct3D\\Dri
 extern const char kSoftwareOnlyValue[];   // "SoftwareOnly"
 extern const char kDirectDrawKey[];       // "SOFTWARE\\Microsoft\\DirectDraw"
 extern const char kEmulationOnlyValue[];  // "EmulationOnly"
+// Where the settings key keeps a switch's value from before the run changed it
+// (REG_DWORD; an empty REG_NONE for a value that was absent).
+extern const char kSavedSoftwareOnlyValue[];   // "SavedSoftwareOnly"
+extern const char kSavedEmulationOnlyValue[];  // "SavedEmulationOnly"
 
 // Write one switch as a 4-byte REG_DWORD of 1 or 0. Without the rights to open
-// the key (a non-administrator) the error is returned and nothing changes.
+// the key (a non-administrator) the error is returned and nothing changes. The
+// first change of a run records both switches' earlier values in the settings
+// key.
 LONG SetDirect3DSoftwareOnly(bool on);
 LONG SetDirectDrawEmulationOnly(bool on);
 
@@ -48,3 +54,11 @@ void SwitchesAfterCctvInit();       // after CCTV_Init: kavreloStatus 2 or 3
 void PrepareDirectInit();           // CaptureVideo begins
 void MyCompleteDirectInit();        // CaptureVideo has built the graph
 void RestoreSwitchesAtProgramEnd();
+
+// Puts the switches back as the recorded values say and drops the record: at
+// start-up for what an earlier run that did not end normally left changed, and
+// on a fatal exit.
+void PutBackRecordedSwitches();
+// The normal end: the switches stay as RestoreSwitchesAtProgramEnd left them and
+// the record goes.
+void ForgetRecordedSwitches();

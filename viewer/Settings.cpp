@@ -13,26 +13,32 @@ LONG CreateSettingsKey() {
                          KEY_ALL_ACCESS, nullptr, key.Put(), nullptr);
 }
 
-LONG ReadSettingFlag(const char* name, bool* flag) {
-  orba::ScopedHKEY key;
-  LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.Put());
-  if (rc != ERROR_SUCCESS) return rc;
-
+LONG QueryDwordValue(HKEY key, const char* name, DWORD* value) {
   DWORD type = 0;
   DWORD size = 0;
-  rc = RegQueryValueExA(key.Get(), name, nullptr, &type, nullptr, &size);
+  LONG rc = RegQueryValueExA(key, name, nullptr, &type, nullptr, &size);
   if (rc != ERROR_SUCCESS) return rc;
   if (type != REG_DWORD) return ERROR_INVALID_DATATYPE;
   if (size != sizeof(uint32_t)) return ERROR_INVALID_DATA;
 
   // The read is bounded by the variable, whatever happened to the value meanwhile.
-  uint32_t value = 0;
-  size = sizeof value;
-  rc = RegQueryValueExA(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+  uint32_t data = 0;
+  size = sizeof data;
+  rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
   if (rc != ERROR_SUCCESS) return rc;
-  if (type != REG_DWORD || size != sizeof value) return ERROR_INVALID_DATA;
-  if (flag) *flag = value != 0;
+  if (type != REG_DWORD || size != sizeof data) return ERROR_INVALID_DATA;
+  if (value) *value = data;
   return ERROR_SUCCESS;
+}
+
+LONG ReadSettingFlag(const char* name, bool* flag) {
+  orba::ScopedHKEY key;
+  LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.Put());
+  if (rc != ERROR_SUCCESS) return rc;
+  DWORD value = 0;
+  rc = QueryDwordValue(key.Get(), name, &value);
+  if (rc == ERROR_SUCCESS && flag) *flag = value != 0;
+  return rc;
 }
 
 LONG WriteSettingFlag(const char* name, bool flag) {

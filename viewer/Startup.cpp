@@ -300,6 +300,7 @@ void FatalExit() {
   // A video being made is finished first (bounded): the error ends the
   // program, not the recording.
   WaitForConversionsBounded();
+  PutBackRecordedSwitches();
   ExitProcess(1);
 }
 
@@ -308,6 +309,9 @@ int RunViewer(HINSTANCE instance, const char* commandLine, int showCommand) {
   g_viewer.showCommand = showCommand;
   if (AnotherViewerIsRunning(commandLine)) return 1;
 
+  // An earlier run that did not end normally may have left the machine-wide
+  // graphics switches changed.
+  PutBackRecordedSwitches();
   ReadOsVersion();
   // Frames a killed or crashed run left behind become a video in the background.
   RecoverLeftFrames();
@@ -330,5 +334,6 @@ int RunViewer(HINSTANCE instance, const char* commandLine, int showCommand) {
   WaitForConversionAtProgramEnd();
   CCTV_Close();
   RestoreSwitchesAtProgramEnd();
+  ForgetRecordedSwitches();
   return static_cast<int>(exitCode);
 }

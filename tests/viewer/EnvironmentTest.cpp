@@ -6,6 +6,7 @@
 
 #include "Environment.h"
 #include "RegistrySnapshot.h"
+#include "Settings.h"
 #include "TestEnv.h"
 #include "ViewerState.h"
 
@@ -142,9 +143,61 @@ class SwitchMoments : public ::testing::Test {
     EXPECT_EQ(emulation, Emulation()) << "EmulationOnly " << moment;
   }
 
+  // The type of a recorded earlier value in the settings key; REG_NONE + 1 for absent.
+  static DWORD RecordType(const char* value) {
+    DWORD type = 0;
+    if (RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, value, RRF_RT_ANY, &type, nullptr,
+                     nullptr) != ERROR_SUCCESS) {
+      return REG_NONE + 1;
+    }
+    return type;
+  }
+
   orba_test::ScopedRegistryTree savedD3D_{HKEY_LOCAL_MACHINE, kDirect3DDriversKey};
   orba_test::ScopedRegistryTree savedDDraw_{HKEY_LOCAL_MACHINE, kDirectDrawKey};
+  orba_test::ScopedRegistryTree savedSettings_{HKEY_CURRENT_USER, kSettingsKey};
 };
+
+// A run that never reaches its end leaves a record of the values from before
+// it; the next start puts them back. A normal end keeps its own values.
+TEST_F(SwitchMoments, EarlierValuesAreRecordedOnceAndPutBackByTheNextStart) {
+  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKey);
+  SetVersion(6, 1);
+  Preset(1, -1);
+  SwitchesForDriverDetection();
+  Expect(0, 0, "after driver detection");
+  g_viewer.displayDriverType = kDriverXDDM;
+  MyCompleteDirectInit();
+  Expect(1, 1, "after the graph was built");
+  EXPECT_EQ(1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey,
+                                         kSavedSoftwareOnlyValue));
+  EXPECT_EQ(static_cast<DWORD>(REG_NONE), RecordType(kSavedEmulationOnlyValue))
+      << "an absent value is recorded as absent";
+
+  PutBackRecordedSwitches();
+  Expect(1, -1, "put back by the next start");
+  EXPECT_EQ(REG_NONE + 1, RecordType(kSavedSoftwareOnlyValue));
+  EXPECT_EQ(REG_NONE + 1, RecordType(kSavedEmulationOnlyValue));
+
+  // A record that an earlier start could not put back holds the older value.
+  const DWORD older = 0;
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, kSettingsKey,
+                                           kSavedSoftwareOnlyValue, REG_DWORD, &older,
+                                           sizeof older));
+  SwitchesForDriverDetection();
+  EXPECT_EQ(0, orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey,
+                                         kSavedSoftwareOnlyValue));
+  EXPECT_EQ(static_cast<DWORD>(REG_NONE), RecordType(kSavedEmulationOnlyValue));
+
+  MyCompleteDirectInit();
+  RestoreSwitchesAtProgramEnd();
+  ForgetRecordedSwitches();
+  Expect(0, 0, "after a normal end");
+  EXPECT_EQ(REG_NONE + 1, RecordType(kSavedSoftwareOnlyValue));
+  EXPECT_EQ(REG_NONE + 1, RecordType(kSavedEmulationOnlyValue));
+  PutBackRecordedSwitches();
+  Expect(0, 0, "nothing to put back after a normal end");
+}
 
 TEST_F(SwitchMoments, Windows7XddmIsOffWhileBuildingOnAfterAndOffAtTheEnd) {
   SetVersion(6, 1);
