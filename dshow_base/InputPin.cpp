@@ -90,7 +90,7 @@ STDMETHODIMP CBaseInputPin::Receive(IMediaSample* pSample) {
     props.dwSampleFlags |= AM_SAMPLE_TYPECHANGED;
     hr = CheckMediaType(static_cast<const CMediaType*>(announced));
     orba::DeleteMediaType(announced);
-    if (hr != S_OK) {
+    if (hr != S_OK && !PassesRefusedSampleTypes()) {
       EndOfStream();
       m_pFilter->NotifyEvent(EC_ERRORABORT, VFW_E_TYPE_NOT_ACCEPTED, 0);
       m_bRunTimeError = TRUE;

@@ -47,6 +47,10 @@ HRESULT CTransformInputPin::CheckStreaming() {
   return CBaseInputPin::CheckStreaming();
 }
 
+bool CTransformInputPin::PassesRefusedSampleTypes() {
+  return m_pTransformFilter->SkipsRefusedSampleTypes();
+}
+
 STDMETHODIMP CTransformInputPin::Receive(IMediaSample* pSample) {
   CAutoLock lock(&m_pTransformFilter->m_csReceive);
   HRESULT hr = CBaseInputPin::Receive(pSample);

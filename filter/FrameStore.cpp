@@ -20,7 +20,11 @@ HRESULT ORBAProc::Transform(IMediaSample* pIn, IMediaSample*) {
 
   orba::MediaTypePtr announced;
   if (pIn->GetMediaType(&announced) == S_OK && announced) {
-    if (UpdateFormat(announced.Get()) != S_OK) {
+    // The input pin lets through the types it refuses; they are skipped here,
+    // as are those UpdateFormat refuses.
+    const auto* type = static_cast<const CMediaType*>(announced.Get());
+    const bool pinTakesIt = !m_pInput || m_pInput->CheckMediaType(type) == S_OK;
+    if (!pinTakesIt || UpdateFormat(announced.Get()) != S_OK) {
       FilterLog("Failed to update bitmapinfoheader");
       return S_FALSE;
     }
@@ -30,6 +34,12 @@ HRESULT ORBAProc::Transform(IMediaSample* pIn, IMediaSample*) {
   if (FAILED(pIn->GetPointer(&data))) data = nullptr;
   long length = pIn->GetActualDataLength();
   if (!data || length < 0) length = 0;
+  // A length beyond the buffer would have the files read past its end.
+  const long size = pIn->GetSize();
+  if (length > size) {
+    FilterLog("Sample length %ld beyond its buffer of %ld bytes: not stored", length, size);
+    return S_FALSE;
+  }
 
   // One reading of the flag serves the whole sample.
   const long recording = m_recording;

@@ -113,7 +113,8 @@ HRESULT ORBAProc::CheckInputType(const CMediaType* mtIn) {
   return VFW_E_TYPE_NOT_ACCEPTED;
 }
 
-HRESULT ORBAProc::RecordInputFormat(const AM_MEDIA_TYPE& mt) {
+HRESULT ORBAProc::RecordInputFormat(const AM_MEDIA_TYPE& mt, DWORD* compression) {
+  CAutoLock lock(&m_csFormat);
   // The type handed in may be a proposal or a sample's type that its owner
   // frees; the filter keeps its own copy.
   if (&mt != static_cast<const AM_MEDIA_TYPE*>(&m_inputType)) {
@@ -124,7 +125,18 @@ HRESULT ORBAProc::RecordInputFormat(const AM_MEDIA_TYPE& mt) {
   m_pInputHeader = &m_pInputFormat->bmiHeader;
   m_frameWidth = m_pInputHeader->biWidth;
   m_frameHeight = m_pInputHeader->biHeight;
+  if (compression) *compression = m_pInputHeader->biCompression;
   return S_OK;
+}
+
+LONG ORBAProc::FrameWidth() {
+  CAutoLock lock(&m_csFormat);
+  return m_frameWidth;
+}
+
+LONG ORBAProc::FrameHeight() {
+  CAutoLock lock(&m_csFormat);
+  return m_frameHeight;
 }
 
 HRESULT ORBAProc::CheckTransform(const CMediaType* mtIn, const CMediaType* mtOut) {
@@ -178,9 +190,9 @@ HRESULT ORBAProc::UpdateFormat(const AM_MEDIA_TYPE* pmt) {
     FilterLog("Invalid bitmapinfosize");
     return E_FAIL;
   }
-  const HRESULT hr = RecordInputFormat(*pmt);
+  DWORD compression = 0;
+  const HRESULT hr = RecordInputFormat(*pmt, &compression);
   if (FAILED(hr)) return hr;
-  const DWORD compression = m_pInputHeader->biCompression;
   if (compression > BI_PNG) FilterLog("Unknown image format %lX", static_cast<unsigned long>(compression));
   return S_OK;
 }

@@ -54,6 +54,9 @@ class ORBAProc : public CTransformFilter,
   HRESULT DecideBufferSize(IMemAllocator* pAllocator, ALLOCATOR_PROPERTIES* pProperties) override;
   HRESULT GetMediaType(int iPosition, CMediaType* pMediaType) override;
   const AMOVIESETUP_FILTER* GetSetupData() override { return SetupData(); }
+  // A sample of a type the filter does not take is skipped; the tap never
+  // stops the stream.
+  bool SkipsRefusedSampleTypes() override { return true; }
 
   // A new media type announced by an input sample.
   HRESULT UpdateFormat(const AM_MEDIA_TYPE* pmt);
@@ -94,15 +97,16 @@ class ORBAProc : public CTransformFilter,
   bool AreaActive();
   long KavreloStatus();
   bool HoldsDirectDraw();
-  LONG FrameWidth() const { return m_frameWidth; }
-  LONG FrameHeight() const { return m_frameHeight; }
+  LONG FrameWidth();
+  LONG FrameHeight();
 
  private:
   ORBAProc(LPUNKNOWN pUnk, HRESULT* phr);
 
   bool InputConnected() const { return m_pInput && m_pInput->IsConnected(); }
-  // Keeps a copy of the type as the current input format.
-  HRESULT RecordInputFormat(const AM_MEDIA_TYPE& mt);
+  // Keeps a copy of the type as the current input format; gives its
+  // compression code when asked.
+  HRESULT RecordInputFormat(const AM_MEDIA_TYPE& mt, DWORD* compression = nullptr);
   void SetStatus(const char* fmt, ...) __attribute__((format(gnu_printf, 2, 3)));
   void RecordingPass(const BYTE* data, long length);
   void LogRecordingCounts();
@@ -110,7 +114,9 @@ class ORBAProc : public CTransformFilter,
   HRESULT SetParamsLocked(long code, double dx, double dy);
 
   // Input format: an owned copy of the last accepted or announced type, and
-  // views into it.
+  // views into it. Negotiation and QueryAccept record it on the application's
+  // threads, samples on the streaming thread: all of it under m_csFormat.
+  CCritSec m_csFormat;
   CMediaType m_inputType;
   const VIDEOINFOHEADER* m_pInputFormat = nullptr;
   const BITMAPINFOHEADER* m_pInputHeader = nullptr;

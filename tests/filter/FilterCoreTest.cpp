@@ -320,6 +320,14 @@ TEST(ProcSampleFormat, TransformRefusesASampleWhoseTypeCannotBeTakenAndStoresNot
   EXPECT_FALSE(orba_test::FileExists(folder));
   EXPECT_TRUE(FilesIn(pictures.Folder()).empty());
 
+  // A sample claiming more bytes than its buffer holds is not read past its end.
+  sample = new FakeSample("short");
+  sample->ClaimLength(100000);
+  EXPECT_EQ(S_FALSE, proc->Transform(sample, nullptr));
+  sample->Release();
+  EXPECT_FALSE(orba_test::FileExists(folder));
+  EXPECT_TRUE(FilesIn(pictures.Folder()).empty());
+
   // The next plain sample is the recording's first.
   sample = new FakeSample("frame");
   EXPECT_EQ(S_OK, proc->Transform(sample, nullptr));

@@ -146,7 +146,11 @@ class FakeSample : public IMediaSample {
   STDMETHODIMP SetSyncPoint(BOOL) override { return S_OK; }
   STDMETHODIMP IsPreroll() override { return S_FALSE; }
   STDMETHODIMP SetPreroll(BOOL) override { return S_OK; }
-  STDMETHODIMP_(long) GetActualDataLength() override { return static_cast<long>(bytes_.size()); }
+  STDMETHODIMP_(long) GetActualDataLength() override {
+    return claimed_ >= 0 ? claimed_ : static_cast<long>(bytes_.size());
+  }
+  // A broken sample: claims more data than its buffer holds.
+  void ClaimLength(long length) { claimed_ = length; }
   STDMETHODIMP SetActualDataLength(long) override { return S_OK; }
   STDMETHODIMP GetMediaType(AM_MEDIA_TYPE** ppMediaType) override;
   STDMETHODIMP SetMediaType(AM_MEDIA_TYPE*) override { return S_OK; }
@@ -157,6 +161,7 @@ class FakeSample : public IMediaSample {
 
  private:
   volatile LONG ref_ = 1;
+  long claimed_ = -1;
   std::string bytes_;
   std::unique_ptr<CMediaType> announce_;
 };

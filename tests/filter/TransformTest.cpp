@@ -3,7 +3,9 @@
 // Save As dialog driven as a user would.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 
 #include "DebugOutputCapture.h"
 #include "FilterTestKit.h"
@@ -357,17 +359,31 @@ TEST_F(ProcTransform, SomethingThatIsNotAJpegIsStoredAsItCame) {
   EXPECT_EQ("not a jpeg at all", Picture(pictures[0]));
 }
 
-TEST_F(ProcTransform, SampleAnnouncingVideoInfo2IsRefusedAndNotStored) {
+// A sample announcing a type the filter does not take is skipped: nothing of it
+// is stored, the stream is not ended, and the recording goes on.
+TEST_F(ProcTransform, SampleAnnouncingARefusedTypeIsSkippedAndTheRecordingGoesOn) {
   ASSERT_EQ(S_OK, proc_->SetRecordFolder(recordFolder_.c_str()));
   proc_->ToggleRecording(0);
+  Push(withTables_[0]);
   ASSERT_EQ(S_OK, proc_->SetTakePicture(1));
   CMediaType v2 = type_;
   v2.SetFormatType(&FORMAT_VideoInfo2);
-  // The input pin checks an announced type before the transform sees it.
-  EXPECT_TRUE(FAILED(chain_->Push(withTables_[0], &v2)));
-  EXPECT_FALSE(FileExists(Frame(0)));
-  EXPECT_TRUE(Pictures().empty());
+  EXPECT_EQ(S_OK, chain_->Push(withTables_[1], &v2));
+  CMediaType bigger;
+  MakeMjpgType(&bigger, 1280, 720);
+  EXPECT_EQ(S_OK, chain_->Push(withTables_[2], &bigger));
+  EXPECT_EQ(2u, log_.Count("590: Failed to update bitmapinfoheader"));
   EXPECT_TRUE(log_.Contains("590: VFW_E_TYPE_NOT_ACCEPTED"));
+  EXPECT_TRUE(Pictures().empty());
+  EXPECT_FALSE(FileExists(Frame(1)));
+
+  Push(withTables_[3]);
+  EXPECT_EQ(withTables_[0], ReadFileBytes(Frame(0)));
+  EXPECT_EQ(withTables_[3], ReadFileBytes(Frame(1))) << "the next sample is the next frame";
+  EXPECT_FALSE(FileExists(Frame(2)));
+  const std::vector<std::string> pictures = Pictures();
+  ASSERT_EQ(1u, pictures.size()) << "the picture request waits for a sample it takes";
+  EXPECT_EQ(withTables_[3], Picture(pictures[0]));
 }
 
 TEST_F(ProcTransform, AnnouncedMotionJpegTypeBecomesTheFormatAndIsReported) {
@@ -377,12 +393,45 @@ TEST_F(ProcTransform, AnnouncedMotionJpegTypeBecomesTheFormatAndIsReported) {
   ASSERT_EQ(S_OK, chain_->Push(withTables_[0], &slower));
   EXPECT_TRUE(log_.Contains("590: Unknown image format 47504A4D"));
   EXPECT_EQ(1u, Pictures().size());
-  // Another frame size no longer matches the connected output: refused.
+}
+
+// The application's threads may ask the input pin about types while samples
+// stream; the answers stay right and every sample is stored whole.
+TEST_F(ProcTransform, QueryAcceptStormWhileRecordingDoesNoHarm) {
+  const ComPtr<IPin> input = PinOf(chain_->Filter(), L"In");
+  ASSERT_TRUE(input);
   CMediaType bigger;
   MakeMjpgType(&bigger, 1280, 720);
-  ASSERT_EQ(S_OK, proc_->SetTakePicture(1));
-  EXPECT_EQ(VFW_E_INVALIDMEDIATYPE, chain_->Push(withTables_[1], &bigger));
-  EXPECT_EQ(1u, Pictures().size());
+  CMediaType v2 = type_;
+  v2.SetFormatType(&FORMAT_VideoInfo2);
+  std::atomic<bool> stop{false};
+  std::atomic<int> wrong{0};
+  std::atomic<int> asked{0};
+  std::thread storm([&] {
+    while (!stop) {
+      if (input->QueryAccept(&type_) != S_OK) ++wrong;
+      if (input->QueryAccept(&bigger) != S_FALSE) ++wrong;
+      if (input->QueryAccept(&v2) != S_FALSE) ++wrong;
+      ++asked;
+    }
+  });
+  ASSERT_EQ(S_OK, proc_->SetRecordFolder(recordFolder_.c_str()));
+  proc_->ToggleRecording(0);
+  constexpr int kSamples = 200;
+  CMediaType same = type_;
+  for (int i = 0; i < kSamples; ++i) {
+    // Every fourth sample announces the connected type again.
+    EXPECT_EQ(S_OK, chain_->Push(withTables_[i % 4], i % 4 == 0 ? &same : nullptr)) << i;
+  }
+  proc_->ToggleRecording(0);
+  stop = true;
+  storm.join();
+  EXPECT_EQ(0, wrong.load());
+  EXPECT_GT(asked.load(), 0);
+  for (int i = 0; i < kSamples; ++i) {
+    ASSERT_EQ(withTables_[i % 4], ReadFileBytes(Frame(i))) << i;
+  }
+  EXPECT_FALSE(FileExists(Frame(kSamples)));
 }
 
 // ---------------------------------------------------------------- Save As

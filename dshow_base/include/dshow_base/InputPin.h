@@ -35,6 +35,11 @@ class CBaseInputPin : public CBasePin, public IMemInputPin {
 
   // S_OK when a sample may be taken now; S_FALSE while flushing.
   virtual HRESULT CheckStreaming();
+  // What Receive does with a sample announcing a type CheckMediaType refuses.
+  // false (the base behaviour): the stream ends with EC_ERRORABORT and
+  // VFW_E_INVALIDMEDIATYPE. true: the sample goes on to the derived pin, whose
+  // filter skips it itself.
+  virtual bool PassesRefusedSampleTypes() { return false; }
   // Hands a quality message to the upstream pin (or the sink set with SetSink).
   HRESULT PassNotify(Quality& q);
 

@@ -36,6 +36,8 @@ class CTransformInputPin : public CBaseInputPin {
 
   // Samples are refused (VFW_E_NOT_CONNECTED) while the output is unconnected.
   HRESULT CheckStreaming() override;
+  // As the filter's SkipsRefusedSampleTypes says.
+  bool PassesRefusedSampleTypes() override;
 
  protected:
   CTransformFilter* m_pTransformFilter;
@@ -93,6 +95,10 @@ class CTransformFilter : public CBaseFilter {
   virtual HRESULT StopStreaming() { return S_OK; }
   // S_FALSE passes the quality message upstream.
   virtual HRESULT AlterQuality(Quality) { return S_FALSE; }
+  // true: a sample announcing a type the input pin refuses reaches Transform,
+  // which returns S_FALSE for it, and the stream goes on; false: the input pin
+  // ends the stream with EC_ERRORABORT.
+  virtual bool SkipsRefusedSampleTypes() { return false; }
   virtual HRESULT SetMediaType(PIN_DIRECTION, const CMediaType*) { return S_OK; }
   virtual HRESULT CheckConnect(PIN_DIRECTION, IPin*) { return S_OK; }
   virtual HRESULT BreakConnect(PIN_DIRECTION) { return S_OK; }
