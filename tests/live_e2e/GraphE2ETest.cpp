@@ -7,6 +7,7 @@
 
 #include "GraphExpectations.h"
 #include "LiveViewerTest.h"
+#include "ResourceCounts.h"
 #include "simcam/SimCamFrames.h"
 #include "simcam/SimCamIds.h"
 
@@ -54,6 +55,31 @@ TEST_F(LiveViewerTest, RestartBuildsOneNewGraphAndKeepsTheLayout) {
   // The right/left toggle survived: the next A goes to the left half.
   ASSERT_TRUE(PostHotKey(1109, 'A'));
   EXPECT_TRUE(WaitForWindowRect({0, 0, w / 2, h}));
+  ASSERT_TRUE(EndViewer());
+}
+
+// Restarts through ZoomText's broadcast, the way a ZoomText that changes its
+// state all day makes them: the viewer's handles, objects and memory stay flat.
+// (The recording tests restart it while recording.)
+// Disabled until the growth it finds is traced: under wine64 the viewer keeps
+// about 45 handles and 0.8 MB per restart.
+TEST_F(LiveViewerTest, DISABLED_IdleRestartsLeakNothing) {
+  ASSERT_TRUE(StartViewer());
+  HWND window = Window();
+  std::vector<orba_test::ResourceCounts> counts;
+  for (int restart = 0; restart < 30; ++restart) {
+    ASSERT_TRUE(viewer_.PostZoomTextStateChange());
+    const HWND next = viewer_.WaitForNewViewerWindow(window, kStartTimeoutMs);
+    ASSERT_NE(nullptr, next) << "restart " << restart;
+    window = next;
+    ASSERT_TRUE(WaitUntil([&] { return RotGraphNames(viewer_.pid()).size() == 1; },
+                          kStepTimeoutMs))
+        << "restart " << restart;
+    orba_test::ResourceCounts c;
+    ASSERT_TRUE(orba_test::ReadResourceCounts(viewer_.process(), &c));
+    counts.push_back(c);
+  }
+  EXPECT_TRUE(orba_test::NoSteadyGrowth("viewer restarts, idle", counts));
   ASSERT_TRUE(EndViewer());
 }
 

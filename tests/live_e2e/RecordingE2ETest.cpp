@@ -11,6 +11,7 @@
 #include "AviParser.h"
 #include "LiveViewerTest.h"
 #include "ProcessDebugOutput.h"
+#include "ResourceCounts.h"
 #include "TestEnv.h"
 #include "orba/ImagesDir.h"
 #include "orba/Text.h"
@@ -196,6 +197,37 @@ TEST_F(RecordingE2ETest, TwoRecordingKeysGiveAVideoOfEveryWrittenFrame) {
   EXPECT_FALSE(TempFolderExists()) << tempFolder_;
   EXPECT_TRUE(viewer_.IsRunning());
   EXPECT_TRUE(EndViewer());
+}
+
+// Restarts through ZoomText's broadcast while recording: each one stops the
+// recording and converts it, and the viewer's handles, objects and memory stay
+// flat over them.
+// Disabled until the growth it finds is traced: under wine64 the viewer keeps
+// about 45 handles and 2 MB per restart.
+TEST_F(RecordingE2ETest, DISABLED_RestartsWhileRecordingLeakNothing) {
+  constexpr int kRestarts = 25;
+  ASSERT_TRUE(StartWatchedViewer());
+  HWND window = Window();
+  std::vector<orba_test::ResourceCounts> counts;
+  for (int restart = 0; restart < kRestarts; ++restart) {
+    const size_t written = FramesWritten().size();
+    ASSERT_TRUE(PressRecord());
+    ASSERT_TRUE(WaitForFrames(written + 3)) << "restart " << restart;
+    ASSERT_TRUE(viewer_.PostZoomTextStateChange());
+    const HWND next = viewer_.WaitForNewViewerWindow(window, kStartTimeoutMs);
+    ASSERT_NE(nullptr, next) << "restart " << restart;
+    window = next;
+    ASSERT_TRUE(WaitForConversionEnd(restart + 1)) << "restart " << restart;
+    ASSERT_TRUE(WaitUntil([&] { return RotGraphNames(viewer_.pid()).size() == 1; },
+                          kStepTimeoutMs))
+        << "restart " << restart;
+    orba_test::ResourceCounts c;
+    ASSERT_TRUE(orba_test::ReadResourceCounts(viewer_.process(), &c));
+    counts.push_back(c);
+  }
+  EXPECT_TRUE(orba_test::NoSteadyGrowth("viewer restarts while recording", counts));
+  EXPECT_EQ(static_cast<size_t>(kRestarts), NewVideos().size()) << "one video per recording";
+  ASSERT_TRUE(EndViewer());
 }
 
 // The key is ignored while the last recording is being converted; once the

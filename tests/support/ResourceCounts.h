@@ -1,0 +1,40 @@
+#pragma once
+// What a long run could leak, as the system counts it for a process: kernel
+// handles, GDI and USER objects and private bytes; and the check that a series
+// of such counts taken over many cycles does not grow steadily.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace orba_test {
+
+struct ResourceCounts {
+  DWORD handles = 0;      // the system's count, or live handle values probed
+  DWORD gdiObjects = 0;   // 0 where the system does not count them
+  DWORD userObjects = 0;  // the system's count, or the process's windows
+  SIZE_T privateBytes = 0;
+};
+
+// The counts of a process (a handle with PROCESS_DUP_HANDLE and query rights);
+// false when neither a handle count nor the private bytes could be had.
+bool ReadResourceCounts(HANDLE process, ResourceCounts* out);
+
+// How much a late mean may exceed an early one before it counts as growth:
+// generous, so that caches filling up and the allocator's own slack pass.
+struct GrowthMargins {
+  double handles = 40;
+  double guiObjects = 40;
+  double privateBytes = 8.0 * 1024 * 1024;
+};
+
+// Compares the mean of the last fifth of the samples with the mean of the
+// second fifth (the first is warm-up), prints both to stdout under the given
+// name, and fails when a count grew by more than its margin.
+::testing::AssertionResult NoSteadyGrowth(const std::string& what,
+                                          const std::vector<ResourceCounts>& samples,
+                                          const GrowthMargins& margins = GrowthMargins());
+
+}  // namespace orba_test
