@@ -6,12 +6,7 @@
 
 #include <cstddef>
 
-// Recordings are 1280 x 720, 24-bit, bottom-up BGR.
-constexpr int kVideoWidth = 1280;
-constexpr int kVideoHeight = 720;
-constexpr int kVideoBitsPerPixel = 24;
-constexpr int kVideoPitch = kVideoWidth * 3;
-constexpr size_t kVideoFrameBytes = static_cast<size_t>(kVideoPitch) * kVideoHeight;
+#include "FrameFile.h"
 
 // Thread procedure; the parameter is a ConvertParams block (ViewerState.h) whose
 // buffers are kFrameBufferBytes each. Exit code 0 when the recording was
@@ -34,18 +29,6 @@ DWORD WINAPI ConvertFramesToAvi(LPVOID parameter);
 constexpr unsigned long long kVideoPartLimitBytes = 1000ull * 1000 * 1000;
 // Lowers the part limit (tests); 0 restores kVideoPartLimitBytes.
 void SetVideoPartLimit(unsigned long long bytes);
-
-enum class FrameDecode {
-  kDecoded,
-  kDecodedWithWarning,  // the decoder completed the picture but reported damage
-  kFailed,              // nothing usable; the bitmap must not be used
-};
-
-// Decodes one JPEG into a 1280 x 720 bottom-up BGR bitmap with an explicit
-// pitch. A picture of another size is scaled by the decoder to the largest size
-// that fits, centred, with black around it.
-FrameDecode DecodeFrameToBitmap(void* decompressor, const unsigned char* jpeg, size_t size,
-                                unsigned char* bitmap);
 
 // The highest n of the files "frame_<n>.jpg" in a folder, or -1 when there is none.
 long HighestFrameNumber(const char* folder);

@@ -295,10 +295,46 @@ TEST_F(ConvertFramesTest, DecodingChecksItsResult) {
   const Bytes cut(camera.begin(), camera.begin() + camera.size() / 2);
   EXPECT_EQ(FrameDecode::kDecodedWithWarning, DecodeFrameToBitmap(tj, cut.data(), cut.size(), bitmap.data()));
 
-  // Too large to fit even at the smallest scaling (1/8).
-  const Bytes giant = rec_test::PatternJpeg(12000, 16);
-  ASSERT_FALSE(giant.empty());
-  EXPECT_EQ(FrameDecode::kFailed, DecodeFrameToBitmap(tj, giant.data(), giant.size(), bitmap.data()));
+  // Up to four times the video frame's width a picture is scaled; beyond that
+  // it is refused, although 1/8 would still fit it.
+  const Bytes widest = rec_test::PatternJpeg(4 * kVideoWidth, 16);
+  const Bytes tooWide = rec_test::PatternJpeg(4 * kVideoWidth + 16, 16);
+  const Bytes tooHigh = rec_test::PatternJpeg(16, 4 * kVideoHeight + 16);
+  ASSERT_FALSE(widest.empty() || tooWide.empty() || tooHigh.empty());
+  EXPECT_EQ(FrameDecode::kDecoded, DecodeFrameToBitmap(tj, widest.data(), widest.size(), bitmap.data()));
+  EXPECT_EQ(FrameDecode::kFailed, DecodeFrameToBitmap(tj, tooWide.data(), tooWide.size(), bitmap.data()));
+  EXPECT_EQ(FrameDecode::kFailed, DecodeFrameToBitmap(tj, tooHigh.data(), tooHigh.size(), bitmap.data()));
+  tjDestroy(tj);
+}
+
+// A progressive frame decodes; one whose last scan is repeated past the scan
+// limit is refused before decoding.
+TEST_F(ConvertFramesTest, ProgressiveFramesAreDecodedUpToTheScanLimit) {
+  tjhandle tj = tjInitDecompress();
+  ASSERT_NE(nullptr, tj);
+  Bytes bitmap(kVideoFrameBytes, 0xEE);
+  const Bytes progressive = rec_test::PatternJpeg(kVideoWidth, kVideoHeight, TJFLAG_PROGRESSIVE);
+  ASSERT_GE(progressive.size(), 4u);
+  const int scans = CountJpegScans(progressive.data(), progressive.size(), kMaxFrameScans);
+  ASSERT_GT(scans, 1);
+  EXPECT_EQ(FrameDecode::kDecoded,
+            DecodeFrameToBitmap(tj, progressive.data(), progressive.size(), bitmap.data()));
+  EXPECT_EQ(0u, rec_test::DifferingBytes(rec_test::ReferenceDecode(progressive), bitmap));
+
+  // The last scan runs from the last SOS marker up to EOI.
+  size_t lastScan = 0;
+  for (size_t i = 0; i + 1 < progressive.size(); ++i)
+    if (progressive[i] == 0xFF && progressive[i + 1] == 0xDA) lastScan = i;
+  ASSERT_GT(lastScan, 0u);
+  const Bytes scan(progressive.begin() + lastScan, progressive.end() - 2);
+  Bytes many(progressive.begin(), progressive.end() - 2);
+  for (int i = scans; i < kMaxFrameScans; ++i) many.insert(many.end(), scan.begin(), scan.end());
+  Bytes tooMany = many;
+  tooMany.insert(tooMany.end(), scan.begin(), scan.end());
+  for (Bytes* b : {&many, &tooMany}) b->insert(b->end(), {0xFF, 0xD9});
+  EXPECT_EQ(kMaxFrameScans, CountJpegScans(many.data(), many.size(), kMaxFrameScans));
+  EXPECT_NE(FrameDecode::kFailed, DecodeFrameToBitmap(tj, many.data(), many.size(), bitmap.data()));
+  EXPECT_EQ(FrameDecode::kFailed, DecodeFrameToBitmap(tj, tooMany.data(), tooMany.size(), bitmap.data()));
   tjDestroy(tj);
 }
 

@@ -20,7 +20,7 @@ Bytes CameraFrame(uint32_t n) {
   return jpeg;
 }
 
-Bytes PatternJpeg(int width, int height) {
+Bytes PatternJpeg(int width, int height, int flags) {
   Bytes bgr(static_cast<size_t>(width) * height * 3);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
@@ -36,7 +36,7 @@ Bytes PatternJpeg(int width, int height) {
   unsigned long size = 0;
   Bytes jpeg;
   if (tj && tjCompress2(tj, bgr.data(), width, width * 3, height, TJPF_BGR, &out, &size, TJSAMP_444,
-                        92, 0) == 0) {
+                        92, flags) == 0) {
     jpeg.assign(out, out + size);
   }
   if (out) tjFree(out);

@@ -19,7 +19,8 @@ using Bytes = std::vector<uint8_t>;
 // The simulated camera's JPEG of frame n (1280 x 720).
 Bytes CameraFrame(uint32_t n);
 // A JPEG of another size: a colour pattern with a bright frame at its border.
-Bytes PatternJpeg(int width, int height);
+// flags are TurboJPEG's (TJFLAG_PROGRESSIVE for a progressive one).
+Bytes PatternJpeg(int width, int height, int flags = 0);
 
 // Writes "<folder>\frame_<n>.jpg" as the filter does: the folder is created
 // when needed, the file opened "wb", written in one call and closed.
