@@ -1,36 +1,17 @@
 #include "orba/Text.h"
 
 #include <cstdio>
-#include <cstring>
-#include <cwchar>
 #include <vector>
 
 #include "orba/Scoped.h"
 
 namespace orba {
 
-bool FormatBoundedV(char* buf, size_t cap, const char* fmt, va_list args) {
-  if (!buf || cap == 0) return false;
-  const int n = std::vsnprintf(buf, cap, fmt, args);
-  if (n < 0 || static_cast<size_t>(n) >= cap) {
-    buf[0] = '\0';
-    return false;
-  }
-  return true;
-}
-
-bool FormatBounded(char* buf, size_t cap, const char* fmt, ...) {
-  va_list args;
-  va_start(args, fmt);
-  const bool ok = FormatBoundedV(buf, cap, fmt, args);
-  va_end(args);
-  return ok;
-}
+static_assert(kRegistryText == REG_SZ && kRegistryExpandText == REG_EXPAND_SZ,
+              "the registry's text types");
 
 namespace {
 
-size_t Length(const char* s) { return std::strlen(s); }
-size_t Length(const wchar_t* s) { return std::wcslen(s); }
 LONG OpenKey(HKEY root, const char* sub, REGSAM sam, HKEY* out) {
   return RegOpenKeyExA(root, sub, 0, sam, out);
 }
@@ -51,19 +32,6 @@ DWORD Expand(const wchar_t* src, wchar_t* dst, DWORD chars) {
 }
 
 template <class C>
-bool CopyBoundedT(C* dst, size_t cap, const C* src) {
-  if (!dst || cap == 0) return false;
-  const size_t len = src ? Length(src) : 0;
-  if (len >= cap) {
-    dst[0] = 0;
-    return false;
-  }
-  if (src) std::memcpy(dst, src, len * sizeof(C));
-  dst[len] = 0;
-  return true;
-}
-
-template <class C>
 LONG ReadRegistryStringT(HKEY root, const C* subkey, const C* value, REGSAM view, C* buf,
                          size_t cap) {
   if (!buf || cap == 0) return ERROR_INVALID_PARAMETER;
@@ -78,44 +46,24 @@ LONG ReadRegistryStringT(HKEY root, const C* subkey, const C* value, REGSAM view
   if (rc != ERROR_SUCCESS) return rc;
   if (type != REG_SZ && type != REG_EXPAND_SZ) return ERROR_INVALID_DATATYPE;
 
-  // One spare character so that a value stored without its NUL is still terminated.
-  std::vector<C> raw(size / sizeof(C) + 2, 0);
+  std::vector<BYTE> raw(size, 0);
   DWORD got = size;
-  rc = QueryValue(key.Get(), value, &type, reinterpret_cast<BYTE*>(raw.data()), &got);
+  rc = QueryValue(key.Get(), value, &type, raw.data(), &got);
   if (rc != ERROR_SUCCESS) return rc;
-  const size_t chars = got / sizeof(C);
-  raw[chars < raw.size() ? chars : raw.size() - 1] = 0;
-
-  if (type == REG_EXPAND_SZ) {
-    const DWORD need = Expand(raw.data(), nullptr, 0);
-    if (need == 0) return static_cast<LONG>(GetLastError());
-    std::vector<C> expanded(need + 1, 0);
-    const DWORD wrote = Expand(raw.data(), expanded.data(), need + 1);
-    if (wrote == 0 || wrote > need + 1) return ERROR_MORE_DATA;
-    return CopyBoundedT(buf, cap, expanded.data()) ? ERROR_SUCCESS : ERROR_MORE_DATA;
+  switch (RegistryTextFromData(type, raw.data(), got, Expand, buf, cap)) {
+    case RegistryTextStatus::kOk:
+      return ERROR_SUCCESS;
+    case RegistryTextStatus::kWrongType:
+      return ERROR_INVALID_DATATYPE;
+    case RegistryTextStatus::kExpandFailed:
+      return static_cast<LONG>(GetLastError());
+    case RegistryTextStatus::kTooLong:
+      break;
   }
-  return CopyBoundedT(buf, cap, raw.data()) ? ERROR_SUCCESS : ERROR_MORE_DATA;
+  return ERROR_MORE_DATA;
 }
 
 }  // namespace
-
-bool CopyBounded(char* dst, size_t cap, const char* src) { return CopyBoundedT(dst, cap, src); }
-bool CopyBounded(wchar_t* dst, size_t cap, const wchar_t* src) {
-  return CopyBoundedT(dst, cap, src);
-}
-
-bool FormatBoundedW(wchar_t* buf, size_t cap, const wchar_t* fmt, ...) {
-  if (!buf || cap == 0) return false;
-  va_list args;
-  va_start(args, fmt);
-  const int n = std::vswprintf(buf, cap, fmt, args);
-  va_end(args);
-  if (n < 0 || static_cast<size_t>(n) >= cap) {
-    buf[0] = L'\0';
-    return false;
-  }
-  return true;
-}
 
 LONG ReadRegistryString(HKEY root, const char* subkey, const char* value, char* buf,
                         size_t cap) {
@@ -125,14 +73,6 @@ LONG ReadRegistryString(HKEY root, const char* subkey, const char* value, char* 
 LONG ReadRegistryString(HKEY root, const wchar_t* subkey, const wchar_t* value, REGSAM view,
                         wchar_t* buf, size_t cap) {
   return ReadRegistryStringT(root, subkey, value, view, buf, cap);
-}
-
-bool IsAbsolutePath(const wchar_t* path) {
-  if (!path) return false;
-  const bool drive = ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
-                     path[1] == L':' && path[2] == L'\\';
-  const bool unc = path[0] == L'\\' && path[1] == L'\\';
-  return drive || unc;
 }
 
 HMODULE LoadLibraryByFullPath(const wchar_t* path) {

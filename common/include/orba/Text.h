@@ -1,24 +1,13 @@
 #pragma once
-// Bounded text helpers for the fixed ANSI buffers of the viewer and the filter.
+// Bounded text helpers for the fixed ANSI buffers of the viewer and the filter:
+// those of TextCore.h and the ones that call Windows.
 #include <windows.h>
 
-#include <cstdarg>
 #include <cstddef>
 
+#include "orba/TextCore.h"
+
 namespace orba {
-
-// printf into buf; false (and buf emptied) when the result would not fit or the
-// format fails. A truncated path must never be used.
-bool FormatBoundedV(char* buf, size_t cap, const char* fmt, va_list args);
-bool FormatBounded(char* buf, size_t cap, const char* fmt, ...)
-    __attribute__((format(gnu_printf, 3, 4)));
-
-// The same for wide texts; cap counts characters.
-bool FormatBoundedW(wchar_t* buf, size_t cap, const wchar_t* fmt, ...);
-
-// Copies with termination; false (and dst emptied) when src does not fit.
-bool CopyBounded(char* dst, size_t cap, const char* src);
-bool CopyBounded(wchar_t* dst, size_t cap, const wchar_t* src);
 
 // Reads a REG_SZ or REG_EXPAND_SZ value into buf, never past cap and always
 // terminated; environment references of REG_EXPAND_SZ are expanded. Returns a
@@ -30,10 +19,6 @@ LONG ReadRegistryString(HKEY root, const char* subkey, const char* value, char* 
 // cap counts characters.
 LONG ReadRegistryString(HKEY root, const wchar_t* subkey, const wchar_t* value, REGSAM view,
                         wchar_t* buf, size_t cap);
-
-// A path that names its drive or share ("C:\..." or "\\server\..."): never
-// one resolved against the current folder.
-bool IsAbsolutePath(const wchar_t* path);
 
 // Loads another program's DLL from exactly this absolute path, with its
 // dependencies searched in its own folder and the system folder only; null for
