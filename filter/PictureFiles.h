@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "PictureJpeg.h"
+
 namespace orba_filter {
 
 // Paths of the filter are ANSI texts in buffers of this size.
@@ -14,20 +16,6 @@ constexpr size_t kPathBytes = 1000;
 constexpr size_t kDialogPathChars = 260;
 
 // ---- JPEG
-
-enum class HuffmanTables {
-  kPresent,  // a DHT segment comes before the first scan
-  kMissing,  // the first scan comes without one: motion-JPEG's implicit tables
-  kNotJpeg,  // not a JPEG stream this code can walk; left alone
-};
-
-// Walks the marker segments from SOI up to the first SOS. For kMissing,
-// scanOffset receives the offset of that SOS marker.
-HuffmanTables FindHuffmanTables(const uint8_t* data, size_t size, size_t* scanOffset);
-
-// The DHT segment (marker included) with the four tables of the JPEG standard,
-// Annex K.3: DC and AC for luminance (id 0) and chrominance (id 1).
-const uint8_t* StandardHuffmanSegment(size_t* size);
 
 // Writes a picture into an open file: the sample as it is, or, when it has no
 // Huffman tables, with the standard tables inserted before its scan, so that
