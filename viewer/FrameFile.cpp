@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "orba/Log.h"
 
@@ -37,6 +38,24 @@ bool FitScaling(int width, int height, tjscalingfactor* chosen) {
     }
   }
   return found;
+}
+
+// Reads the picture's size with a decompressor of its own: TurboJPEG 2.1 leaves
+// a decompressor whose header read failed in the middle of that header, and it
+// reads the next picture given to it on from there, so that one frame cut off
+// in its header would spoil every later frame decoded with it.
+bool ReadFrameSize(const unsigned char* jpeg, unsigned long size, int* width, int* height) {
+  std::unique_ptr<void, decltype(&tjDestroy)> tj(tjInitDecompress(), tjDestroy);
+  if (!tj) {
+    DebugLine("JPEG header not readable: no decompressor");
+    return false;
+  }
+  int subsampling = 0, colorspace = 0;
+  if (tjDecompressHeader3(tj.get(), jpeg, size, width, height, &subsampling, &colorspace) != 0) {
+    DebugLine("JPEG header not readable: %s", tjGetErrorStr2(tj.get()));
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -77,11 +96,8 @@ FrameDecode DecodeFrameToBitmap(void* decompressor, const unsigned char* jpeg, s
   if (!tj || !jpeg || !bitmap || size == 0 || size > ULONG_MAX) return FrameDecode::kFailed;
   const unsigned long jpegSize = static_cast<unsigned long>(size);
 
-  int width = 0, height = 0, subsampling = 0, colorspace = 0;
-  if (tjDecompressHeader3(tj, jpeg, jpegSize, &width, &height, &subsampling, &colorspace) != 0) {
-    DebugLine("JPEG header not readable: %s", tjGetErrorStr2(tj));
-    return FrameDecode::kFailed;
-  }
+  int width = 0, height = 0;
+  if (!ReadFrameSize(jpeg, jpegSize, &width, &height)) return FrameDecode::kFailed;
   if (width > kMaxFrameScale * kVideoWidth || height > kMaxFrameScale * kVideoHeight) {
     DebugLine("A %d x %d frame is more than %d times the video frame: refused", width, height,
               kMaxFrameScale);

@@ -217,11 +217,14 @@ TEST_F(ConvertFramesTest, AFrameLargerThanTheBufferIsSkippedAndDeleted) {
 }
 
 TEST_F(ConvertFramesTest, AnUndecodableFrameIsLeftOutAndLeavesNothingBehind) {
-  std::vector<Bytes> jpegs = WriteCameraFrames({0, 2});
+  std::vector<Bytes> jpegs = WriteCameraFrames({0, 2, 4});
   Bytes junk(5000);
   for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<uint8_t>(i * 7);
   ASSERT_TRUE(rec_test::WriteFrameFile(folder_, 1, junk));
-  ASSERT_TRUE(rec_test::WriteFrameFile(folder_, 3, Bytes()));  // created, never written
+  // Cut off within its header: the frames after it still decode.
+  const Bytes inHeader(jpegs[0].begin(), jpegs[0].begin() + 300);
+  ASSERT_TRUE(rec_test::WriteFrameFile(folder_, 3, inHeader));
+  ASSERT_TRUE(rec_test::WriteFrameFile(folder_, 5, Bytes()));  // created, never written
   orba_test::DebugOutputCapture log;
   rec_test::ConvertJob job(folder_, final_);
   EXPECT_EQ(0u, job.Run());
@@ -229,6 +232,7 @@ TEST_F(ConvertFramesTest, AnUndecodableFrameIsLeftOutAndLeavesNothingBehind) {
   EXPECT_FALSE(orba_test::FileExists(folder_));
   EXPECT_TRUE(log.Contains("frame_1.jpg could not be decoded: skipped"));
   EXPECT_TRUE(log.Contains("frame_3.jpg could not be decoded: skipped"));
+  EXPECT_TRUE(log.Contains("frame_5.jpg could not be decoded: skipped"));
 }
 
 // The rectangle where a width x height picture lands: centred, scaled to fit.
@@ -294,6 +298,15 @@ TEST_F(ConvertFramesTest, DecodingChecksItsResult) {
   // A cut-off frame: the decoder warns and fills in the rest.
   const Bytes cut(camera.begin(), camera.begin() + camera.size() / 2);
   EXPECT_EQ(FrameDecode::kDecodedWithWarning, DecodeFrameToBitmap(tj, cut.data(), cut.size(), bitmap.data()));
+  // Frames cut off within their header fail, and the same decompressor still
+  // decodes the next frame.
+  const Bytes inHeader(camera.begin(), camera.begin() + 300);
+  const Bytes twoStarts = {0xFF, 0xD8, 0xFF, 0xD8};
+  for (const Bytes* bad : {&inHeader, &twoStarts}) {
+    EXPECT_EQ(FrameDecode::kFailed, DecodeFrameToBitmap(tj, bad->data(), bad->size(), bitmap.data()));
+    EXPECT_EQ(FrameDecode::kDecoded, DecodeFrameToBitmap(tj, camera.data(), camera.size(), bitmap.data()));
+    EXPECT_EQ(0u, rec_test::DifferingBytes(rec_test::ReferenceDecode(camera), bitmap));
+  }
 
   // Up to four times the video frame's width a picture is scaled; beyond that
   // it is refused, although 1/8 would still fit it.
