@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test command: on a fresh Debian machine (as root) it installs the packages,
-# builds the dependencies and both targets, prepares a Wine prefix and runs every
-# test under wine64 in Xvfb. Ends with one count line.
+# builds the dependencies and both targets, runs the host-side fuzz targets for a
+# bounded time, prepares a Wine prefix and runs every test under wine64 in Xvfb.
+# Ends with one count line.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 start=$(date +%s)
@@ -28,13 +29,20 @@ if [ -d "$ORBA_BUILD/i686" ]; then
   host_failed=$(grep -oE '[0-9]+ tests failed out of' "$ORBA_BUILD/ctest-i686.log" | grep -oE '^[0-9]+' || echo 0)
 fi
 
+# Host-side fuzz targets, about 30 s each; each target counts as one check.
+"$ORBA_ROOT/scripts/fuzz" "${ORBA_FUZZ_SECONDS:-30}" || true
+fuzz_total=$(wc -l <"$ORBA_BUILD/fuzz/results.txt" 2>/dev/null || echo 0)
+fuzz_failed=$(grep -c ' failed ' "$ORBA_BUILD/fuzz/results.txt" 2>/dev/null || true)
+[ "${fuzz_total:-0}" -gt 0 ] || { fuzz_total=1; fuzz_failed=1; }
+[ -n "$fuzz_failed" ] || fuzz_failed=0
+
 "$ORBA_ROOT/scripts/run-tests.sh" "$ORBA_BUILD/x86_64" "$@" || true
 log="$ORBA_BUILD/x86_64/ctest.log"
 total=$(grep -oE 'tests failed out of [0-9]+' "$log" | grep -oE '[0-9]+$' || echo 0)
 failed=$(grep -oE '[0-9]+ tests failed out of' "$log" | grep -oE '^[0-9]+' || echo 0)
 [ -n "$total" ] || total=0
 [ -n "$failed" ] || failed=0
-all=$((total + host_total)); bad=$((failed + host_failed))
+all=$((total + host_total + fuzz_total)); bad=$((failed + host_failed + fuzz_failed))
 secs=$(( $(date +%s) - start ))
-echo "ORBA tests: $all run, $((all - bad)) passed, $bad failed ($total under wine64, $host_total host checks of i686) in ${secs}s"
+echo "ORBA tests: $all run, $((all - bad)) passed, $bad failed ($total under wine64, $host_total host checks of i686, $fuzz_total fuzz targets) in ${secs}s"
 [ "$all" -gt 0 ] && [ "$bad" = 0 ]
