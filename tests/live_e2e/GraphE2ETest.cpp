@@ -66,7 +66,10 @@ TEST_F(LiveViewerTest, RestartBuildsOneNewGraphAndKeepsTheLayout) {
 // COM reference of a pass reaches zero (graph, capture builder, camera); the
 // handles stay with the graph's parts: 41 are opened while the Video Mixing
 // Renderer 9 is added and the preview rendered, 17 when the graph runs, and
-// only 27 come back when the renderer and the graph are released.
+// only 27 come back when the renderer and the graph are released. Removing
+// every filter from the stopped graph before the release changes nothing; with
+// a Null Renderer in the renderer's place the growth falls to about 7.5
+// handles and 0.25 MB per restart, so most of it stays with that renderer.
 TEST_F(LiveViewerTest, DISABLED_IdleRestartsLeakNothing) {
   ASSERT_TRUE(StartViewer());
   HWND window = Window();
