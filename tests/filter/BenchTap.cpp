@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchFigures.h"
 #include "FilterTestKit.h"
 #include "TestEnv.h"
 #include "simcam/SimCamFrames.h"
@@ -25,26 +26,8 @@ using filter_test::TapChain;
 
 namespace {
 
-double Now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-struct Figure {
-  std::vector<double> seconds;
-  double Median() const {
-    std::vector<double> v = seconds;
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-  }
-  double Spread() const {
-    if (seconds.empty()) return 0;
-    const auto mm = std::minmax_element(seconds.begin(), seconds.end());
-    return *mm.second - *mm.first;
-  }
-};
+using orba_test::BenchSeconds;
+using Figure = orba_test::BenchFigure;
 
 bool BareWrites(const std::string& folder, const std::vector<std::string>& frames) {
   CreateDirectoryA(folder.c_str(), nullptr);
@@ -103,23 +86,23 @@ int main(int argc, char** argv) {
   Figure idle, recording, writes;
   bool ok = true;
   for (int r = 0; ok && r < runs; ++r) {
-    double t = Now();
+    double t = BenchSeconds();
     for (const std::string& f : frames) ok = ok && chain->Push(f) == S_OK;
-    idle.seconds.push_back(Now() - t);
+    idle.values.push_back(BenchSeconds() - t);
 
     ok = ok && chain->Proc()->SetRecordFolder(record.c_str()) == S_OK;
     chain->Proc()->ToggleRecording(1);
-    t = Now();
+    t = BenchSeconds();
     for (const std::string& f : frames) ok = ok && chain->Push(f) == S_OK;
-    recording.seconds.push_back(Now() - t);
+    recording.values.push_back(BenchSeconds() - t);
     chain->Proc()->ToggleRecording(0);
     ok = ok && chain->Push(frames[0]) == S_OK;  // the filter sees the stop
     ok = ok && orba_test::FileExists(record + "\\frame_" + std::to_string(samples - 1) + ".jpg");
     orba_test::RemoveTree(record);
 
-    t = Now();
+    t = BenchSeconds();
     ok = ok && BareWrites(bare, frames);
-    writes.seconds.push_back(Now() - t);
+    writes.values.push_back(BenchSeconds() - t);
     orba_test::RemoveTree(bare);
   }
   chain.reset();

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchFigures.h"
 #include "LiveTestUtil.h"
 #include "LiveViewerTest.h"
 #include "ProcessDebugOutput.h"
@@ -33,25 +34,19 @@ constexpr UINT kHotKeyTakePicture = 1100;
 constexpr UINT kHotKeyZoomIn = 1102;
 constexpr UINT kHotKeyCycleLayout = 1107;
 
-double Now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
+using orba_test::BenchSeconds;
 
+// A latency in milliseconds over several runs.
 struct Figure {
   const char* name;
-  std::vector<double> ms;
+  orba_test::BenchFigure ms;
   void Print() const {
-    if (ms.empty()) {
+    if (ms.values.empty()) {
       std::printf("| %-46s | %9s | %7s | %4s |\n", name, "-", "-", "0");
       return;
     }
-    std::vector<double> v = ms;
-    std::sort(v.begin(), v.end());
-    std::printf("| %-46s | %9.1f | %7.1f | %4u |\n", name, v[v.size() / 2], v.back() - v.front(),
-                static_cast<unsigned>(v.size()));
+    std::printf("| %-46s | %9.1f | %7.1f | %4u |\n", name, ms.Median(), ms.Spread(),
+                static_cast<unsigned>(ms.values.size()));
   }
 };
 
@@ -59,7 +54,7 @@ struct Figure {
 double TimeUntil(const std::function<bool()>& cond, double start, DWORD timeoutMs) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   while (GetTickCount64() < deadline) {
-    if (cond()) return (Now() - start) * 1000.0;
+    if (cond()) return (BenchSeconds() - start) * 1000.0;
     Sleep(1);
   }
   return -1;
@@ -78,7 +73,7 @@ bool EndViewer(orba_test::ViewerProcess& viewer) {
 bool StartOnce(orba_test::ViewerProcess& viewer, orba_test::ProcessDebugOutput& debug,
                double* toSample, double* toWindow) {
   simcam::ResetLog();
-  const double start = Now();
+  const double start = BenchSeconds();
   if (!viewer.Start() || !debug.Attach(viewer.pid())) return false;
   *toWindow = TimeUntil(
       [&] {
@@ -145,10 +140,10 @@ int main(int argc, char** argv) {
     ok = StartOnce(viewer, debug, &toSample, &toWindow);
     debug.Detach();
     if (ok && r == 0) {
-      firstStartSample.ms.push_back(toSample);
+      firstStartSample.ms.values.push_back(toSample);
     } else if (ok) {
-      firstSample.ms.push_back(toSample);
-      window.ms.push_back(toWindow);
+      firstSample.ms.values.push_back(toSample);
+      window.ms.values.push_back(toWindow);
     }
     ok = ok && EndViewer(viewer);
   }
@@ -166,16 +161,16 @@ int main(int argc, char** argv) {
   GetImagesDirPath(pictures, sizeof pictures);
   for (int r = 0; ok && r < runs; ++r) {
     const size_t before = CameraCodes().size();
-    double start = Now();
+    double start = BenchSeconds();
     ok = PostKey(viewer, kHotKeyZoomIn, 'L');
     const double command =
         TimeUntil([&] { return CameraCodes().size() > before; }, start, 10000);
-    if (command >= 0) commandKey.ms.push_back(command);
+    if (command >= 0) commandKey.ms.values.push_back(command);
     Sleep(300);
 
     const HWND w = viewer.FindViewerWindow();
     const RECT old = live_test::WindowRect(w);
-    start = Now();
+    start = BenchSeconds();
     ok = ok && PostKey(viewer, kHotKeyCycleLayout, 'S');
     const double layout = TimeUntil(
         [&] {
@@ -183,11 +178,11 @@ int main(int argc, char** argv) {
           return EqualRect(&now, &old) == FALSE;
         },
         start, 10000);
-    if (layout >= 0) layoutKey.ms.push_back(layout);
+    if (layout >= 0) layoutKey.ms.values.push_back(layout);
     Sleep(300);
 
     const std::set<std::string> known = live_test::MatchingFiles(std::string(pictures) + "\\*.jpg");
-    start = Now();
+    start = BenchSeconds();
     ok = ok && PostKey(viewer, kHotKeyTakePicture, 'I');
     const double picture = TimeUntil(
         [&] {
@@ -204,12 +199,12 @@ int main(int argc, char** argv) {
           return false;
         },
         start, 10000);
-    if (picture >= 0) pictureKey.ms.push_back(picture);
+    if (picture >= 0) pictureKey.ms.values.push_back(picture);
     Sleep(1100);  // pictures are named by the second
   }
 
   // The weight while it shows the live picture, sampled every 10 s.
-  const double weightStart = Now();
+  const double weightStart = BenchSeconds();
   for (int t = 0; ok && t <= weightSeconds; t += 10) {
     Weight w;
     if (!ReadWeight(viewer.process(), &w)) {
@@ -219,7 +214,7 @@ int main(int argc, char** argv) {
     samples.push_back(w);
     if (t + 10 <= weightSeconds) Sleep(10000);
   }
-  const double weightSpan = Now() - weightStart;
+  const double weightSpan = BenchSeconds() - weightStart;
   ok = ok && EndViewer(viewer);
 
   std::printf("| %-46s | %9s | %7s | %4s |\n", "figure", "median ms", "spread", "runs");

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "AviParser.h"
+#include "BenchFigures.h"
 #include "AviWriter.h"
 #include "ConvertFrames.h"
 #include "RecordingTestUtil.h"
@@ -28,37 +29,14 @@
 
 namespace {
 
-double Seconds(const LARGE_INTEGER& a, const LARGE_INTEGER& b) {
-  LARGE_INTEGER f;
-  QueryPerformanceFrequency(&f);
-  return static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart);
-}
+using Figure = orba_test::BenchFigure;
 
 class Stopwatch {
  public:
-  Stopwatch() { QueryPerformanceCounter(&start_); }
-  double Elapsed() const {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return Seconds(start_, now);
-  }
+  double Elapsed() const { return orba_test::BenchSeconds() - start_; }
 
  private:
-  LARGE_INTEGER start_;
-};
-
-struct Figure {
-  std::vector<double> seconds;
-  double Median() const {
-    std::vector<double> v = seconds;
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-  }
-  double Spread() const {
-    if (seconds.empty()) return 0;
-    const auto mm = std::minmax_element(seconds.begin(), seconds.end());
-    return *mm.second - *mm.first;
-  }
+  double start_ = orba_test::BenchSeconds();
 };
 
 constexpr int kTjFlags = TJFLAG_BOTTOMUP | TJFLAG_FASTDCT;
@@ -212,18 +190,18 @@ int main(int argc, char** argv) {
     ok = writeFrames();
     Stopwatch t;
     ok = ok && ReadStage(folder, frames, &buffer);
-    read.seconds.push_back(t.Elapsed());
+    read.values.push_back(t.Elapsed());
     t = Stopwatch();
     ok = ok && DecodeStage(tj, jpegs, &bitmap);
-    decode.seconds.push_back(t.Elapsed());
+    decode.values.push_back(t.Elapsed());
     t = Stopwatch();
     ok = ok && CompressStage(bitmaps, frames, &compressed, &outFormat);
-    compress.seconds.push_back(t.Elapsed());
+    compress.values.push_back(t.Elapsed());
     t = Stopwatch();
     ok = ok && AppendStage(bareAvi, compressed, outFormat);
-    append.seconds.push_back(t.Elapsed());
-    sum.seconds.push_back(read.seconds.back() + decode.seconds.back() + compress.seconds.back() +
-                          append.seconds.back());
+    append.values.push_back(t.Elapsed());
+    sum.values.push_back(read.values.back() + decode.values.back() + compress.values.back() +
+                          append.values.back());
     if (!ok) {
       std::fprintf(stderr, "a bare stage failed in run %d\n", r);
       break;
@@ -235,7 +213,7 @@ int main(int argc, char** argv) {
       rec_test::ConvertJob job(folder, finalPath);
       t = Stopwatch();
       exitCode = job.Run();
-      convert.seconds.push_back(t.Elapsed());
+      convert.values.push_back(t.Elapsed());
     }
     orba_test::AviFile avi;
     std::string error;
