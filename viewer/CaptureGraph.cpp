@@ -9,6 +9,7 @@
 #include "Environment.h"
 #include "ErrorBox.h"
 #include "HotKeys.h"
+#include "PreviewChain.h"
 #include "Startup.h"
 #include "ViewerState.h"
 #include "ZoomTextCctvRenderer.h"
@@ -165,7 +166,7 @@ HRESULT UseMixingRenderer(IPin* preview) {
     }
   }
 
-  hr = preview ? g_viewer.pGraph->Render(preview) : E_POINTER;
+  hr = RenderPreview(g_viewer.pGraph, preview, g_viewer.pMixRenderer, &g_viewer.previewChain);
   if (FAILED(hr)) {
     ErrorBox("Error #17 Couldn't run the graph!  hr=0x%x", static_cast<unsigned>(hr));
     return hr;

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "IORBAProc.h"
+#include "PreviewChain.h"
 #include "ZoomTextCctvRenderer.h"
 
 class AviWriter;
@@ -110,6 +111,7 @@ struct ViewerState {
   IBaseFilter* pMixRenderer;
   IVMRWindowlessControl9* pWindowlessControl;
   IVMRWindowlessControl9* pPaintControl;  // copy of pWindowlessControl, no own reference
+  PreviewChain previewChain;  // kept from pass to pass
   IBaseFilter* ZT_RenderFilter;
   // ZoomText's CCTV interface, version 2 if offered, else 1; holds the reference.
   IZoomTextCCTV* g_pZTCCTV2;
