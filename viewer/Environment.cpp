@@ -300,3 +300,22 @@ void RestoreSwitchesAtProgramEnd() {
     SetDirectDrawEmulationOnly(false);
   }
 }
+
+void KeepPlatformLibrariesLoaded() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  static const wchar_t* const kLibraries[] = {L"quartz.dll", L"qcap.dll", L"qedit.dll",
+                                              L"devenum.dll", L"d3d9.dll", L"comdlg32.dll",
+                                              L"msvfw32.dll", L"avifil32.dll"};
+  wchar_t sys[MAX_PATH];
+  const UINT len = GetSystemDirectoryW(sys, MAX_PATH);
+  if (len == 0 || len >= MAX_PATH) return;
+  for (const wchar_t* name : kLibraries) {
+    wchar_t path[MAX_PATH];
+    if (!orba::FormatBoundedW(path, MAX_PATH, L"%ls\\%ls", sys, name)) continue;
+    // Never freed: the process keeps them until it ends.
+    if (!orba::LoadLibraryByFullPath(path)) DebugLine("%ls stays unloaded between passes", name);
+  }
+}
+

@@ -48,6 +48,12 @@ int32_t DetectDisplayDriverModel();
 // The Direct3D 9 part of the detection alone (no switch changes).
 int32_t ProbeDisplayDriverModel(HWND window);
 
+// Loads the DirectShow runtime, Direct3D 9 and what ORBAProc.ax imports once
+// for the life of the process, so that a restart never loads them again: that
+// costs time, and under Wine some loads keep handles that are never given back
+// (the print spooler behind the Save As dialog keeps a mutex for each load).
+void KeepPlatformLibrariesLoaded();
+
 // The switch moments of a run, in order.
 void SwitchesForDriverDetection();  // inside DetectDisplayDriverModel
 void SwitchesAfterCctvInit();       // after CCTV_Init: kavreloStatus 2 or 3

@@ -315,6 +315,11 @@ int RunViewer(HINSTANCE instance, const char* commandLine, int showCommand) {
   ReadOsVersion();
   // Frames a killed or crashed run left behind become a video in the background.
   RecoverLeftFrames();
+  KeepPlatformLibrariesLoaded();
+  // One multithreaded apartment for the whole run: each pass enters and leaves
+  // it again, but it is not torn down and made anew on every restart (under
+  // Wine each new apartment keeps a handle to this thread, and more).
+  const HRESULT processApartment = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   SetCameraFriendlyName(kCameraDisplayName);
   g_viewer.tempBufferRGB = nullptr;
   g_viewer.tempBufferJPEG = nullptr;
@@ -335,5 +340,6 @@ int RunViewer(HINSTANCE instance, const char* commandLine, int showCommand) {
   CCTV_Close();
   RestoreSwitchesAtProgramEnd();
   ForgetRecordedSwitches();
+  if (SUCCEEDED(processApartment)) CoUninitialize();
   return static_cast<int>(exitCode);
 }
