@@ -1,5 +1,8 @@
 #include "LiveTestUtil.h"
 
+#include <d3d9.h>
+#include <vmr9.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +10,7 @@
 
 #include "orba/ComPtr.h"
 #include "orba/Scoped.h"
+#include "ResourceCounts.h"
 #include "TestEnv.h"
 #include "simcam/SimCamControl.h"
 
@@ -298,6 +302,112 @@ std::set<std::string> MatchingFiles(const std::string& pattern) {
   } while (FindNextFileA(find, &found));
   FindClose(find);
   return names;
+}
+
+namespace {
+
+// The platform's Null Renderer (qedit).
+const CLSID kNullRenderer = {
+    0xc1f400a4, 0x3f08, 0x11d3, {0x9f, 0x0b, 0x00, 0x60, 0x08, 0x03, 0x9e, 0x37}};
+
+ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction, const wchar_t* name) {
+  ComPtr<IEnumPins> pins;
+  if (!filter || FAILED(filter->EnumPins(&pins))) return nullptr;
+  ComPtr<IPin> pin;
+  while (pins->Next(1, &pin, nullptr) == S_OK) {
+    PIN_INFO info = {};
+    if (FAILED(pin->QueryPinInfo(&info))) continue;
+    if (info.pFilter) info.pFilter->Release();
+    if (info.dir == direction && (!name || wcscmp(name, info.achName) == 0)) return pin;
+  }
+  return nullptr;
+}
+
+ComPtr<IBaseFilter> Create(REFCLSID clsid) {
+  ComPtr<IBaseFilter> filter;
+  CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.PutVoid());
+  return filter;
+}
+
+// The platform's part of a start-up pass: the cameras enumerated and named,
+// the first one bound, and a graph like the viewer's (camera, Smart Tee, the
+// capture pin to a Null Renderer, the preview decoded into a windowless Video
+// Mixing Renderer 9) run for a moment and released.
+void OnePassOfPlatformCalls(HWND window) {
+  ComPtr<ICreateDevEnum> devices;
+  ComPtr<IEnumMoniker> monikers;
+  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_ICreateDevEnum, devices.PutVoid())) ||
+      devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK) {
+    return;
+  }
+  ComPtr<IBaseFilter> camera;
+  ComPtr<IMoniker> moniker;
+  while (monikers->Next(1, &moniker, nullptr) == S_OK) {
+    ComPtr<IPropertyBag> bag;
+    if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) {
+      VARIANT name;
+      VariantInit(&name);
+      bag->Read(L"FriendlyName", &name, nullptr);
+      VariantClear(&name);
+    }
+    if (!camera) moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, camera.PutVoid());
+  }
+  ComPtr<IGraphBuilder> graph;
+  CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                   graph.PutVoid());
+  const ComPtr<IBaseFilter> tee = Create(CLSID_SmartTee);
+  const ComPtr<IBaseFilter> null = Create(kNullRenderer);
+  const ComPtr<IBaseFilter> decoder = Create(CLSID_AVIDec);
+  const ComPtr<IBaseFilter> mixer = Create(CLSID_VideoMixingRenderer9);
+  if (!camera || !graph || !tee || !null || !decoder || !mixer) return;
+  ComPtr<IVMRFilterConfig9> config;
+  ComPtr<IVMRWindowlessControl9> windowless;
+  if (FAILED(mixer.QueryInterface(IID_IVMRFilterConfig9, config)) ||
+      FAILED(config->SetRenderingMode(VMR9Mode_Windowless)) ||
+      FAILED(mixer.QueryInterface(IID_IVMRWindowlessControl9, windowless)) ||
+      FAILED(windowless->SetVideoClippingWindow(window))) {
+    return;
+  }
+  graph->AddFilter(camera.Get(), L"Camera");
+  graph->AddFilter(tee.Get(), L"Smart Tee");
+  graph->AddFilter(null.Get(), L"Null Renderer");
+  graph->AddFilter(decoder.Get(), L"Decoder");
+  graph->AddFilter(mixer.Get(), L"VMR9");
+  graph->Connect(FirstPin(camera.Get(), PINDIR_OUTPUT, nullptr).Get(),
+                 FirstPin(tee.Get(), PINDIR_INPUT, nullptr).Get());
+  graph->Connect(FirstPin(tee.Get(), PINDIR_OUTPUT, L"Capture").Get(),
+                 FirstPin(null.Get(), PINDIR_INPUT, nullptr).Get());
+  graph->ConnectDirect(FirstPin(tee.Get(), PINDIR_OUTPUT, L"Preview").Get(),
+                       FirstPin(decoder.Get(), PINDIR_INPUT, nullptr).Get(), nullptr);
+  graph->ConnectDirect(FirstPin(decoder.Get(), PINDIR_OUTPUT, nullptr).Get(),
+                       FirstPin(mixer.Get(), PINDIR_INPUT, nullptr).Get(), nullptr);
+  ComPtr<IMediaControl> control;
+  if (SUCCEEDED(graph.QueryInterface(IID_IMediaControl, control))) {
+    control->Run();
+    Sleep(300);
+    control->Stop();
+  }
+}
+
+DWORD OwnHandles() {
+  orba_test::ResourceCounts c;
+  orba_test::ReadResourceCounts(GetCurrentProcess(), &c);
+  return c.handles;
+}
+
+}  // namespace
+
+double PlatformHandlesPerPass() {
+  constexpr int kWarmUp = 2, kPasses = 10;
+  const HWND window = CreateWindowExA(0, "STATIC", "platform pass", WS_POPUP | WS_VISIBLE, 0, 0,
+                                      320, 240, nullptr, nullptr, nullptr, nullptr);
+  for (int i = 0; i < kWarmUp; ++i) OnePassOfPlatformCalls(window);
+  const DWORD before = OwnHandles();
+  for (int i = 0; i < kPasses; ++i) OnePassOfPlatformCalls(window);
+  const DWORD after = OwnHandles();
+  DestroyWindow(window);
+  return after > before ? static_cast<double>(after - before) / kPasses : 0.0;
 }
 
 }  // namespace live_test

@@ -61,6 +61,13 @@ size_t CountCode(const std::vector<std::string>& codes, const std::string& code)
 
 RECT WindowRect(HWND window);
 
+// The handles the system keeps for the calls one start-up pass makes of it,
+// measured in this process before the viewer starts: the cameras enumerated,
+// named and bound, and a graph of the system's filters shaped like the
+// viewer's, run and released. Wine keeps a few each time; Windows keeps none.
+// Handles per pass, never negative.
+double PlatformHandlesPerPass();
+
 // The names of the files that match a pattern such as "C:\\x\\video_*.avi".
 std::set<std::string> MatchingFiles(const std::string& pattern);
 
