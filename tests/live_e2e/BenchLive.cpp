@@ -6,6 +6,8 @@
 // spread. Prints figures; the exit code says only whether the run worked.
 //
 // Usage: bench_live [weight seconds] [runs]   (default 300 s, 7 runs)
+//        bench_live cold   one start only, for a prefix ORBA.exe never ran in;
+//                          prints "cold <ms to the first sample> <ms to the window>"
 #include <windows.h>
 
 #include <psapi.h>
@@ -119,6 +121,21 @@ bool ReadWeight(HANDLE process, Weight* w) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "cold") {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    simcam::ClearOptions();
+    simcam::Plug();
+    orba_test::ViewerProcess viewer;
+    orba_test::ProcessDebugOutput debug;
+    double toSample = 0, toWindow = 0;
+    bool ok = StartOnce(viewer, debug, &toSample, &toWindow);
+    debug.Detach();
+    ok = EndViewer(viewer) && ok;
+    if (ok) std::printf("cold %.1f %.1f\n", toSample, toWindow);
+    simcam::ResetLog();
+    CoUninitialize();
+    return ok ? 0 : 1;
+  }
   const int weightSeconds = argc > 1 ? std::atoi(argv[1]) : 300;
   const int runs = argc > 2 ? std::atoi(argv[2]) : 7;
   if (weightSeconds < 0 || runs <= 0) {
