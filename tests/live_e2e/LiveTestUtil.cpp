@@ -2,6 +2,7 @@
 
 #include <d3d9.h>
 #include <vmr9.h>
+#include <vfw.h>
 
 #include <cmath>
 #include <cstdio>
@@ -332,8 +333,13 @@ ComPtr<IBaseFilter> Create(REFCLSID clsid) {
 // The platform's part of a start-up pass: the cameras enumerated and named,
 // the first one bound, and a graph like the viewer's (camera, Smart Tee, the
 // capture pin to a Null Renderer, the preview decoded into a windowless Video
-// Mixing Renderer 9) run for a moment and released.
-void OnePassOfPlatformCalls(HWND window) {
+// Mixing Renderer 9) run for a moment and released; with a recording, the
+// XVID compressor opened and closed, as a conversion opens it.
+void OnePassOfPlatformCalls(HWND window, bool withRecording) {
+  if (withRecording) {
+    const HIC compressor = ICOpen(ICTYPE_VIDEO, mmioFOURCC('x', 'v', 'i', 'd'), ICMODE_COMPRESS);
+    if (compressor) ICClose(compressor);
+  }
   ComPtr<ICreateDevEnum> devices;
   ComPtr<IEnumMoniker> monikers;
   if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
@@ -398,13 +404,13 @@ DWORD OwnHandles() {
 
 }  // namespace
 
-double PlatformHandlesPerPass() {
+double PlatformHandlesPerPass(bool withRecording) {
   constexpr int kWarmUp = 2, kPasses = 10;
   const HWND window = CreateWindowExA(0, "STATIC", "platform pass", WS_POPUP | WS_VISIBLE, 0, 0,
                                       320, 240, nullptr, nullptr, nullptr, nullptr);
-  for (int i = 0; i < kWarmUp; ++i) OnePassOfPlatformCalls(window);
+  for (int i = 0; i < kWarmUp; ++i) OnePassOfPlatformCalls(window, withRecording);
   const DWORD before = OwnHandles();
-  for (int i = 0; i < kPasses; ++i) OnePassOfPlatformCalls(window);
+  for (int i = 0; i < kPasses; ++i) OnePassOfPlatformCalls(window, withRecording);
   const DWORD after = OwnHandles();
   DestroyWindow(window);
   return after > before ? static_cast<double>(after - before) / kPasses : 0.0;

@@ -64,9 +64,10 @@ RECT WindowRect(HWND window);
 // The handles the system keeps for the calls one start-up pass makes of it,
 // measured in this process before the viewer starts: the cameras enumerated,
 // named and bound, and a graph of the system's filters shaped like the
-// viewer's, run and released. Wine keeps a few each time; Windows keeps none.
+// viewer's, run and released; with a recording, also the video compressor
+// opened and closed. Wine keeps a few each time; Windows keeps none.
 // Handles per pass, never negative.
-double PlatformHandlesPerPass();
+double PlatformHandlesPerPass(bool withRecording = false);
 
 // The names of the files that match a pattern such as "C:\\x\\video_*.avi".
 std::set<std::string> MatchingFiles(const std::string& pattern);
