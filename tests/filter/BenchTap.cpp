@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
   const std::string record = root + "\\temp";
   const std::string bare = root + "\\bare";
 
-  Figure idle, recording, writes;
+  Figure idle, recording, writes, debugLine;
   bool ok = true;
   for (int r = 0; ok && r < runs; ++r) {
     double t = BenchSeconds();
@@ -99,6 +99,13 @@ int main(int argc, char** argv) {
     ok = ok && chain->Push(frames[0]) == S_OK;  // the filter sees the stop
     ok = ok && orba_test::FileExists(record + "\\frame_" + std::to_string(samples - 1) + ".jpg");
     orba_test::RemoveTree(record);
+
+    // The line the tap writes for every sample, alone.
+    t = BenchSeconds();
+    for (int n = 0; n < samples; ++n) {
+      OutputDebugStringA("[1][1] 590: 64 Hello new Transform function!");
+    }
+    debugLine.values.push_back(BenchSeconds() - t);
 
     t = BenchSeconds();
     ok = ok && BareWrites(bare, frames);
@@ -122,6 +129,7 @@ int main(int argc, char** argv) {
   row("through the tap, no request", idle);
   row("through the tap, recording (frame files)", recording);
   row("bare CreateFile/WriteFile/CloseHandle loop", writes);
+  row("the tap's per-sample debug line alone", debugLine);
   const double tapWrite = recording.Median() - idle.Median();
   std::printf("frame-file writing in the tap: %.1f MiB/s, %.2f of the bare loop's rate\n",
               tapWrite > 0 ? mib / tapWrite : 0, tapWrite > 0 ? writes.Median() / tapWrite : 0);
