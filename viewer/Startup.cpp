@@ -340,6 +340,8 @@ int RunViewer(HINSTANCE instance, const char* commandLine, int showCommand) {
   CCTV_Close();
   RestoreSwitchesAtProgramEnd();
   ForgetRecordedSwitches();
-  if (SUCCEEDED(processApartment)) CoUninitialize();
+  // The run's apartment is left to the process end: leaving it here would
+  // unload the COM libraries under threads that may still be ending.
+  (void)processApartment;
   return static_cast<int>(exitCode);
 }
