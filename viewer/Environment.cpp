@@ -302,9 +302,6 @@ void RestoreSwitchesAtProgramEnd() {
 }
 
 void KeepPlatformLibrariesLoaded() {
-  static bool done = false;
-  if (done) return;
-  done = true;
   static const wchar_t* const kLibraries[] = {L"quartz.dll", L"qcap.dll", L"qedit.dll",
                                               L"devenum.dll", L"d3d9.dll", L"comdlg32.dll",
                                               L"msvfw32.dll", L"avifil32.dll"};

@@ -318,8 +318,10 @@ int RunViewer(HINSTANCE instance, const char* commandLine, int showCommand) {
   KeepPlatformLibrariesLoaded();
   // One multithreaded apartment for the whole run: each pass enters and leaves
   // it again, but it is not torn down and made anew on every restart (under
-  // Wine each new apartment keeps a handle to this thread, and more).
-  const HRESULT processApartment = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  // Wine each new apartment keeps a handle to this thread, and more). It is
+  // left to the process end: leaving it at the end of the run would unload the
+  // COM libraries under threads that may still be ending.
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   SetCameraFriendlyName(kCameraDisplayName);
   g_viewer.tempBufferRGB = nullptr;
   g_viewer.tempBufferJPEG = nullptr;
@@ -340,8 +342,5 @@ int RunViewer(HINSTANCE instance, const char* commandLine, int showCommand) {
   CCTV_Close();
   RestoreSwitchesAtProgramEnd();
   ForgetRecordedSwitches();
-  // The run's apartment is left to the process end: leaving it here would
-  // unload the COM libraries under threads that may still be ending.
-  (void)processApartment;
   return static_cast<int>(exitCode);
 }
