@@ -2,8 +2,9 @@
 // filter writes them, times each stage of the conversion alone over the same
 // frames (reading the files, decoding them, compressing them with the installed
 // XVID compressor through ICCompress, appending the compressed frames with
-// AVIFile), then ConvertFramesToAvi as a whole, and its ratio to the sum of the
-// bare stages. Each figure is the median of several runs, with its spread.
+// AVIFile, deleting the files), then ConvertFramesToAvi as a whole, and its
+// ratio to the sum of the bare stages. Each figure is the median of several
+// runs, with its spread.
 // Prints figures; the exit code says only whether the run itself was correct.
 //
 // Usage: bench_convert [frames] [runs]   (default 120 frames, 5 runs)
@@ -52,6 +53,13 @@ bool ReadStage(const std::string& folder, int frames, std::vector<unsigned char>
     const BOOL read = ReadFile(h, buffer->data(), static_cast<DWORD>(buffer->size()), &got, nullptr);
     CloseHandle(h);
     if (!read || got == 0) return false;
+  }
+  return true;
+}
+
+bool DeleteStage(const std::string& folder, int frames) {
+  for (int n = 0; n < frames; ++n) {
+    if (!DeleteFileA(rec_test::FramePath(folder, n).c_str())) return false;
   }
   return true;
 }
@@ -181,7 +189,7 @@ int main(int argc, char** argv) {
   std::vector<rec_test::Bytes> compressed;
   BITMAPINFOHEADER outFormat = {};
 
-  Figure read, decode, compress, append, convert, sum;
+  Figure read, decode, compress, append, remove, convert, sum;
   bool ok = true;
   DWORD exitCode = 0;
   uint32_t videoFrames = 0;
@@ -200,8 +208,12 @@ int main(int argc, char** argv) {
     t = Stopwatch();
     ok = ok && AppendStage(bareAvi, compressed, outFormat);
     append.values.push_back(t.Elapsed());
+    t = Stopwatch();
+    ok = ok && DeleteStage(folder, frames);
+    remove.values.push_back(t.Elapsed());
     sum.values.push_back(read.values.back() + decode.values.back() + compress.values.back() +
-                          append.values.back());
+                          append.values.back() + remove.values.back());
+    ok = ok && writeFrames();
     if (!ok) {
       std::fprintf(stderr, "a bare stage failed in run %d\n", r);
       break;
@@ -236,6 +248,7 @@ int main(int argc, char** argv) {
   PrintRow("decode (tjDecompress2)", decode, frames);
   PrintRow("compress (ICCompress, XVID stand-in)", compress, frames);
   PrintRow("append (AVIFile, compressed frames)", append, frames);
+  PrintRow("delete the frame files", remove, frames);
   PrintRow("sum of the bare stages", sum, frames);
   PrintRow("ConvertFramesToAvi", convert, frames);
   const double ratio = convert.Median() > 0 ? sum.Median() / convert.Median() : 0;
