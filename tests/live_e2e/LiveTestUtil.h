@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "ResourceCounts.h"
+
 namespace live_test {
 
 // Waits until cond holds or the time is up; true when it held.
@@ -61,13 +63,13 @@ size_t CountCode(const std::vector<std::string>& codes, const std::string& code)
 
 RECT WindowRect(HWND window);
 
-// The handles the system keeps for the calls one start-up pass makes of it,
-// measured in this process before the viewer starts: the cameras enumerated,
-// named and bound, and a graph of the system's filters shaped like the
-// viewer's, run and released; with a recording, also the video compressor
-// opened and closed. Wine keeps a few each time; Windows keeps none.
-// Handles per pass, never negative.
-double PlatformHandlesPerPass(bool withRecording = false);
+// The handles and private bytes the system keeps for the calls one start-up
+// pass makes of it, measured in this process before the viewer starts and set
+// as the margins' allowance per cycle: the cameras enumerated, named and bound,
+// and a graph of the system's filters shaped like the viewer's, run and
+// released; with a recording, also a one-frame movie written through AVIFile
+// and the video compressor. Wine keeps a few each time; Windows keeps none.
+void AllowPlatformCost(bool withRecording, orba_test::GrowthMargins* margins);
 
 // The names of the files that match a pattern such as "C:\\x\\video_*.avi".
 std::set<std::string> MatchingFiles(const std::string& pattern);
