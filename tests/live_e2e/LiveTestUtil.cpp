@@ -454,14 +454,10 @@ void AllowPlatformCost(bool withRecording, orba_test::GrowthMargins* margins) {
   DestroyWindow(window);
   const double handles =
       static_cast<double>(after.back().handles) - static_cast<double>(after.front().handles);
-  // Memory in flight swings from pass to pass; the least of the first and of
-  // the last passes, which lie kPasses - kWindow passes apart, show what stays.
-  const auto least = [&](int from) {
-    SIZE_T m = after[from].privateBytes;
-    for (int i = from; i < from + kWindow; ++i) m = std::min(m, after[i].privateBytes);
-    return static_cast<double>(m);
-  };
-  const double bytes = least(kPasses - kWindow) - least(0);
+  // The least of the first and of the last passes, which lie kPasses - kWindow
+  // passes apart.
+  const double bytes = orba_test::LeastPrivateBytes(after, kPasses - kWindow, kPasses) -
+                       orba_test::LeastPrivateBytes(after, 0, kWindow);
   margins->platformHandlesPerCycle = std::max(0.0, handles / (kPasses - 1));
   margins->platformBytesPerCycle = std::max(0.0, bytes / (kPasses - kWindow));
 }

@@ -2,6 +2,7 @@
 
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -76,6 +77,12 @@ bool ReadResourceCounts(HANDLE process, ResourceCounts* out) {
   return c.handles != 0 && c.privateBytes != 0;
 }
 
+double LeastPrivateBytes(const std::vector<ResourceCounts>& samples, size_t from, size_t to) {
+  SIZE_T least = samples[from].privateBytes;
+  for (size_t i = from + 1; i < to; ++i) least = std::min(least, samples[i].privateBytes);
+  return static_cast<double>(least);
+}
+
 namespace {
 
 struct Means {
@@ -89,9 +96,8 @@ Means MeanOf(const std::vector<ResourceCounts>& s, size_t from, size_t to) {
     m.handles += s[i].handles;
     m.gdi += s[i].gdiObjects;
     m.user += s[i].userObjects;
-    const double bytes = static_cast<double>(s[i].privateBytes);
-    if (i == from || bytes < m.bytes) m.bytes = bytes;
   }
+  m.bytes = LeastPrivateBytes(s, from, to);
   const double n = static_cast<double>(to - from);
   m.handles /= n;
   m.gdi /= n;

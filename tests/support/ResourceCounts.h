@@ -22,6 +22,10 @@ struct ResourceCounts {
 // false when neither a handle count nor the private bytes could be had.
 bool ReadResourceCounts(HANDLE process, ResourceCounts* out);
 
+// The least private bytes among samples [from, to): what memory in flight
+// hides, as it swings single samples by tens of MB.
+double LeastPrivateBytes(const std::vector<ResourceCounts>& samples, size_t from, size_t to);
+
 // How much a late mean may exceed an early one before it counts as growth:
 // generous, so that caches filling up and the allocator's own slack pass.
 struct GrowthMargins {
