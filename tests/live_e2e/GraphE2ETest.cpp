@@ -68,7 +68,7 @@ TEST_F(LiveViewerTest, IdleRestartsLeakNothing) {
   HWND window = Window();
   std::vector<orba_test::ResourceCounts> counts;
   orba_test::GrowthMargins margins;
-  live_test::AllowPlatformCost(false, &margins);
+  live_test::AllowPlatformCost(&margins);
   for (int restart = 0; restart < 100; ++restart) {
     ASSERT_TRUE(viewer_.PostZoomTextStateChange());
     const HWND next = viewer_.WaitForNewViewerWindow(window, kStartTimeoutMs);

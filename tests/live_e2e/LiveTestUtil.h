@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ResourceCounts.h"
+#include "orba/ComPtr.h"
 
 namespace live_test {
 
@@ -63,13 +64,29 @@ size_t CountCode(const std::vector<std::string>& codes, const std::string& code)
 
 RECT WindowRect(HWND window);
 
+// A graph shaped like the viewer's, of the system's filters: the first camera
+// into a Smart Tee, its capture pin to a Null Renderer (through ORBAProc with
+// `tap`), its preview decoded into a windowless Video Mixing Renderer 9 that
+// fills the window (into a second Null Renderer without `mixer`). Null when a
+// part cannot be made or connected.
+struct LiveGraphParts {
+  bool tap = false;
+  bool mixer = true;
+};
+orba::ComPtr<IGraphBuilder> BuildLiveGraph(HWND window, const LiveGraphParts& parts);
+
 // The handles and private bytes the system keeps for the calls one start-up
-// pass makes of it, measured in this process before the viewer starts and set
-// as the margins' allowance per cycle: the cameras enumerated, named and bound,
-// and a graph of the system's filters shaped like the viewer's, run and
-// released; with a recording, also a one-frame movie written through AVIFile
-// and the video compressor. Wine keeps a few each time; Windows keeps none.
-void AllowPlatformCost(bool withRecording, orba_test::GrowthMargins* margins);
+// pass makes of it, measured in this process before the viewer starts and
+// added to the margins' allowance per cycle: the cameras enumerated, named and
+// bound, and a graph of the system's filters shaped like the viewer's, run and
+// released. Wine keeps a few each time; Windows keeps none.
+void AllowPlatformCost(orba_test::GrowthMargins* margins);
+
+// The same for a one-frame movie written through AVIFile and the video
+// compressor as a conversion writes it. Wine keeps a key of the video drivers'
+// list open for each (its ICGetInfo asks ICInfo for the driver's name, and
+// ICInfo returns without closing the key when it finds the codec).
+void AllowMovieCost(orba_test::GrowthMargins* margins);
 
 // The names of the files that match a pattern such as "C:\\x\\video_*.avi".
 std::set<std::string> MatchingFiles(const std::string& pattern);

@@ -56,6 +56,17 @@ DWORD CountWindows(HANDLE process) {
   return c.count;
 }
 
+SIZE_T PrivateBytesOf(HANDLE process) {
+  PROCESS_MEMORY_COUNTERS_EX memory = {};
+  memory.cb = sizeof memory;
+  if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                            sizeof memory)) {
+    return 0;
+  }
+  // Some systems leave PrivateUsage empty; the page-file usage is the same figure.
+  return memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
+}
+
 }  // namespace
 
 bool ReadResourceCounts(HANDLE process, ResourceCounts* out) {
@@ -66,15 +77,23 @@ bool ReadResourceCounts(HANDLE process, ResourceCounts* out) {
   c.gdiObjects = GetGuiResources(process, GR_GDIOBJECTS);
   c.userObjects = GetGuiResources(process, GR_USEROBJECTS);
   if (c.userObjects == 0) c.userObjects = CountWindows(process);
-  PROCESS_MEMORY_COUNTERS_EX memory = {};
-  memory.cb = sizeof memory;
-  if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                           sizeof memory)) {
-    // Some systems leave PrivateUsage empty; the page-file usage is the same figure.
-    c.privateBytes = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
-  }
+  c.privateBytes = PrivateBytesOf(process);
   *out = c;
   return c.handles != 0 && c.privateBytes != 0;
+}
+
+bool ReadSettledCounts(HANDLE process, ResourceCounts* out, int readings, DWORD gapMs) {
+  ResourceCounts c;
+  if (!ReadResourceCounts(process, &c)) return false;
+  // Probing handles is slow where the system does not count them; they settle
+  // at once, while buffers in flight come and go.
+  for (int i = 1; i < readings; ++i) {
+    Sleep(gapMs);
+    const SIZE_T bytes = PrivateBytesOf(process);
+    if (bytes) c.privateBytes = std::min(c.privateBytes, bytes);
+  }
+  *out = c;
+  return true;
 }
 
 double LeastPrivateBytes(const std::vector<ResourceCounts>& samples, size_t from, size_t to) {
@@ -106,6 +125,19 @@ Means MeanOf(const std::vector<ResourceCounts>& s, size_t from, size_t to) {
 }
 
 }  // namespace
+
+Growth GrowthPerCycle(const std::vector<ResourceCounts>& samples) {
+  Growth g;
+  const size_t n = samples.size();
+  if (n < 10) return g;
+  const size_t fifth = n / 5;
+  const Means early = MeanOf(samples, fifth, 2 * fifth);
+  const Means late = MeanOf(samples, n - fifth, n);
+  const double span = static_cast<double>(n - 2 * fifth);
+  g.handles = (late.handles - early.handles) / span;
+  g.privateBytes = (late.bytes - early.bytes) / span;
+  return g;
+}
 
 ::testing::AssertionResult NoSteadyGrowth(const std::string& what,
                                           const std::vector<ResourceCounts>& samples,

@@ -22,6 +22,11 @@ struct ResourceCounts {
 // false when neither a handle count nor the private bytes could be had.
 bool ReadResourceCounts(HANDLE process, ResourceCounts* out);
 
+// The counts with the least private bytes of several readings a short time
+// apart: what the process holds once buffers in flight have come and gone.
+// False when the first reading failed.
+bool ReadSettledCounts(HANDLE process, ResourceCounts* out, int readings = 5, DWORD gapMs = 200);
+
 // The least private bytes among samples [from, to): what memory in flight
 // hides, as it swings single samples by tens of MB.
 double LeastPrivateBytes(const std::vector<ResourceCounts>& samples, size_t from, size_t to);
@@ -47,5 +52,15 @@ struct GrowthMargins {
 ::testing::AssertionResult NoSteadyGrowth(const std::string& what,
                                           const std::vector<ResourceCounts>& samples,
                                           const GrowthMargins& margins = GrowthMargins());
+
+// The growth per cycle that NoSteadyGrowth measures: the handles from the mean
+// of the second fifth to the mean of the last fifth, the private bytes from the
+// least of one to the least of the other, each divided by the cycles between.
+// A series of fewer than 10 samples gives 0.
+struct Growth {
+  double handles = 0;
+  double privateBytes = 0;
+};
+Growth GrowthPerCycle(const std::vector<ResourceCounts>& samples);
 
 }  // namespace orba_test
