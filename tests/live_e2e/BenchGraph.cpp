@@ -9,14 +9,20 @@
 // the rest and at the end (KiB), and its growth (KiB a minute, least squares)
 // over each half of the rest.
 //
-// Usage: bench_graph <seconds> <tap | no-tap | no-mixer>
-//   tap       the viewer's graph: ORBAProc on the capture pin, the preview drawn
-//             by the Video Mixing Renderer 9 into a full-screen window
+// Usage: bench_graph <seconds> <viewer | no-tap | no-mixer>
+//   viewer    as the viewer has it: ORBAProc on the capture pin, asked for the
+//             full-screen magnifier area as the viewer asks (it holds a
+//             DirectDraw primary surface), the preview drawn by the Video
+//             Mixing Renderer 9 into a full-screen window that answers every
+//             WM_PAINT with the mixer's RepaintVideo, as the viewer's does
 //   no-tap    the same without ORBAProc
-//   no-mixer  ORBAProc, and the decoded preview into a Null Renderer
+//   no-mixer  ORBAProc with the area, the decoded preview into a Null Renderer
 #include <windows.h>
 
+#include <dshow.h>
+#include <d3d9.h>
 #include <psapi.h>
+#include <vmr9.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -56,6 +62,18 @@ double SlopePerMinute(const std::vector<Sample>& samples) {
   return d > 0 ? (n * stw - st * sw) / d * 60 : 0;
 }
 
+orba::ComPtr<IVMRWindowlessControl9> g_windowless;
+
+// Paints as the viewer's window does: the mixer repaints the video.
+LRESULT CALLBACK RepaintingWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_PAINT) return DefWindowProcA(window, message, wParam, lParam);
+  PAINTSTRUCT ps;
+  const HDC dc = BeginPaint(window, &ps);
+  if (g_windowless) g_windowless->RepaintVideo(window, dc);
+  EndPaint(window, &ps);
+  return 0;
+}
+
 // Dispatches the window's messages until the time is up.
 void PumpFor(double until) {
   while (orba_test::BenchSeconds() < until) {
@@ -70,8 +88,8 @@ void PumpFor(double until) {
 int main(int argc, char** argv) {
   const int seconds = argc > 2 ? std::atoi(argv[1]) : 0;
   const std::string parts = argc > 2 ? argv[2] : "";
-  if (seconds < 20 || (parts != "tap" && parts != "no-tap" && parts != "no-mixer")) {
-    std::fprintf(stderr, "usage: bench_graph <seconds, at least 20> <tap | no-tap | no-mixer>\n");
+  if (seconds < 20 || (parts != "viewer" && parts != "no-tap" && parts != "no-mixer")) {
+    std::fprintf(stderr, "usage: bench_graph <seconds, at least 20> <viewer | no-tap | no-mixer>\n");
     return 2;
   }
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -80,14 +98,25 @@ int main(int argc, char** argv) {
   live_test::LiveGraphParts chosen;
   chosen.tap = parts != "no-tap";
   chosen.mixer = parts != "no-mixer";
+  chosen.area = chosen.tap;
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = RepaintingWindow;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  windowClass.lpszClassName = "bench_graph";
+  RegisterClassA(&windowClass);
   const HWND window =
-      CreateWindowExA(WS_EX_TOPMOST, "STATIC", "bench_graph", WS_POPUP | WS_VISIBLE, 0, 0,
+      CreateWindowExA(WS_EX_TOPMOST, "bench_graph", "bench_graph", WS_POPUP | WS_VISIBLE, 0, 0,
                       GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
                       nullptr, nullptr, nullptr);
   int rc = 1;
   {
     const orba::ComPtr<IGraphBuilder> graph = live_test::BuildLiveGraph(window, chosen);
     orba::ComPtr<IMediaControl> control;
+    orba::ComPtr<IBaseFilter> mixer;
+    if (graph && SUCCEEDED(graph->FindFilterByName(L"VMR9", &mixer))) {
+      mixer.QueryInterface(IID_IVMRWindowlessControl9, g_windowless);
+    }
     if (!graph || FAILED(graph.QueryInterface(IID_IMediaControl, control)) ||
         FAILED(control->Run())) {
       std::fprintf(stderr, "bench_graph: the graph could not be built and run\n");
@@ -99,6 +128,7 @@ int main(int argc, char** argv) {
         samples.push_back({t, WorkingSetKiB()});
       }
       control->Stop();
+      g_windowless = nullptr;
       // The first minute is start-up (caches and buffers filling); the rest is
       // split in halves, so that a growth that levels off shows as such.
       const size_t first = std::min<size_t>(6, samples.size() - 1);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "IORBAProc.h"
+#include "IORBAProcArea.h"
 #include "orba/ComPtr.h"
 #include "orba/Scoped.h"
 #include "ResourceCounts.h"
@@ -448,6 +449,16 @@ ComPtr<IGraphBuilder> BuildLiveGraph(HWND window, const LiveGraphParts& parts) {
   }
   connected = connected && connectDirect(tee.Get(), L"Preview", decoder.Get()) &&
               connectDirect(decoder.Get(), nullptr, sink.Get());
+  if (connected && tap && parts.area) {
+    ComPtr<IORBAProcArea> area;
+    ComPtr<IORBAProc> control;
+    constexpr long kFullScreen = 2;
+    connected = SUCCEEDED(tap.QueryInterface(IID_IORBAProcArea, area)) &&
+                SUCCEEDED(area->SetAreaHandles(static_cast<DWORD>(reinterpret_cast<uintptr_t>(window)),
+                                               GetCurrentProcessId())) &&
+                SUCCEEDED(tap.QueryInterface(IID_IORBAProc, control)) &&
+                SUCCEEDED(control->SetParams(kFullScreen, 1.0, 1.0));
+  }
   return connected ? graph : nullptr;
 }
 

@@ -67,11 +67,14 @@ RECT WindowRect(HWND window);
 // A graph shaped like the viewer's, of the system's filters: the first camera
 // into a Smart Tee, its capture pin to a Null Renderer (through ORBAProc with
 // `tap`), its preview decoded into a windowless Video Mixing Renderer 9 that
-// fills the window (into a second Null Renderer without `mixer`). Null when a
-// part cannot be made or connected.
+// fills the window (into a second Null Renderer without `mixer`). With `area`,
+// the tap is asked for the full-screen magnifier area as the viewer asks for
+// it, which holds a DirectDraw primary surface. Null when a part cannot be
+// made, connected or asked.
 struct LiveGraphParts {
   bool tap = false;
   bool mixer = true;
+  bool area = false;
 };
 orba::ComPtr<IGraphBuilder> BuildLiveGraph(HWND window, const LiveGraphParts& parts);
 
