@@ -398,7 +398,7 @@ TEST_F(RecordingE2ETest, FrameThatCouldNotBeWrittenCostsOnlyItself) {
         const std::vector<long> w = FramesWritten();
         return !w.empty() && *std::max_element(w.begin(), w.end()) >= blocked + 20;
       },
-      kStepTimeoutMs);
+      kFramesTimeoutMs);
   CloseHandle(holder);  // the file goes with the handle: the number stays missing
   ASSERT_TRUE(passed);
   ASSERT_TRUE(PressRecord());
