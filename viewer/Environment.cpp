@@ -247,7 +247,14 @@ int32_t ProbeDisplayDriverModel(HWND window) {
 int32_t DetectDisplayDriverModel() {
   if (IsWinXP()) return kDriverXDDM;
   SwitchesForDriverDetection();
-  return ProbeDisplayDriverModel(g_viewer.hwndViewer);
+  // The probe's device gets a hidden window of its own, never the viewer's:
+  // under Wine a Direct3D device leaves its pixel format on its window, and a
+  // mixer drawing into that window with another format then makes Wine redraw
+  // the whole window for every frame.
+  orba::ScopedWindow probe(CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                           nullptr, g_viewer.hInstance, nullptr));
+  if (!probe) return kDriverUndetected;
+  return ProbeDisplayDriverModel(probe.Get());
 }
 
 void SwitchesForDriverDetection() {

@@ -43,7 +43,7 @@ extern const char kSavedEmulationOnlyValue[];  // "SavedEmulationOnly"
 LONG SetDirect3DSoftwareOnly(bool on);
 LONG SetDirectDrawEmulationOnly(bool on);
 
-// 0 undetected, 1 XDDM, 2 WDDM. Needs the viewer window.
+// 0 undetected, 1 XDDM, 2 WDDM. Probes on a hidden window of its own.
 int32_t DetectDisplayDriverModel();
 // The Direct3D 9 part of the detection alone (no switch changes).
 int32_t ProbeDisplayDriverModel(HWND window);

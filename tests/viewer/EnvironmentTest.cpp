@@ -310,9 +310,17 @@ TEST_F(SwitchMoments, DriverDetectionResetsTheSwitchesAndAsksDirect3D) {
   ASSERT_NE(nullptr, window);
   g_viewer.hwndViewer = window;
   const int32_t model = DetectDisplayDriverModel();
+  // The probe's device leaves nothing on the viewer's window: under Wine a
+  // pixel format left there makes every frame of the mixer redraw it whole.
+  int pixelFormat = -1;
+  if (const HDC dc = GetDC(window)) {
+    pixelFormat = GetPixelFormat(dc);
+    ReleaseDC(window, dc);
+  }
   g_viewer.hwndViewer = nullptr;
   DestroyWindow(window);
   Expect(0, 0, "after detection");
+  EXPECT_EQ(0, pixelFormat) << "the viewer's window got a pixel format";
   // Wine's Direct3D 9 under Xvfb creates the device; its caps decide the model.
   EXPECT_TRUE(model == kDriverXDDM || model == kDriverWDDM) << model;
 }

@@ -76,6 +76,11 @@ struct CoTaskMemTraits {
   static bool IsValid(void* p) { return p != nullptr; }
   static void Close(void* p) { CoTaskMemFree(p); }
 };
+struct WindowTraits {
+  static HWND Invalid() { return nullptr; }
+  static bool IsValid(HWND h) { return h != nullptr; }
+  static void Close(HWND h) { DestroyWindow(h); }
+};
 
 using ScopedHKEY = UniqueHandle<HKEY, HKeyTraits>;
 using ScopedHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
@@ -86,6 +91,8 @@ using ScopedBitmap = ScopedGdiObj<HBITMAP>;
 using ScopedBrush = ScopedGdiObj<HBRUSH>;
 using ScopedCreatedDC = UniqueHandle<HDC, CreatedDcTraits>;
 using ScopedCoMem = UniqueHandle<void*, CoTaskMemTraits>;
+// A window made by this thread, destroyed with the object.
+using ScopedWindow = UniqueHandle<HWND, WindowTraits>;
 
 // A context borrowed with GetDC, given back with ReleaseDC.
 class ScopedWindowDC {
