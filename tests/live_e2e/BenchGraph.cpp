@@ -6,10 +6,10 @@
 // Prints figures; the exit code says only whether the run worked.
 //
 // Prints one row: the working set after the first minute, half way through
-// the rest and at the end (KiB), and its growth (KiB a minute, least squares)
-// over each half of the rest.
+// the rest and at the end (KiB), its growth (KiB a minute, least squares)
+// over each half of the rest, and how often the window was painted.
 //
-// Usage: bench_graph <seconds> <viewer | no-tap | no-mixer>
+// Usage: bench_graph <seconds> <viewer | no-tap | no-mixer | d3d-first>
 //   viewer    as the viewer has it: ORBAProc on the capture pin, asked for the
 //             full-screen magnifier area as the viewer asks (it holds a
 //             DirectDraw primary surface), the preview drawn by the Video
@@ -17,6 +17,10 @@
 //             WM_PAINT with the mixer's RepaintVideo, as the viewer's does
 //   no-tap    the same without ORBAProc
 //   no-mixer  ORBAProc with the area, the decoded preview into a Null Renderer
+//   d3d-first as "viewer", with a Direct3D 9 device made and released on the
+//             window before the graph, as the viewer's display driver probe
+//             once did: under Wine the device leaves its pixel format on the
+//             window, and each frame of the mixer then redraws it whole
 #include <windows.h>
 
 #include <dshow.h>
@@ -63,10 +67,30 @@ double SlopePerMinute(const std::vector<Sample>& samples) {
 }
 
 orba::ComPtr<IVMRWindowlessControl9> g_windowless;
+long g_paints = 0;
+
+// A windowed device on the window, made and released at once.
+bool MakeDirect3DDevice(HWND window) {
+  orba::ComPtr<IDirect3D9> d3d;
+  d3d.Attach(Direct3DCreate9(D3D_SDK_VERSION));
+  if (!d3d) return false;
+  D3DPRESENT_PARAMETERS pp = {};
+  pp.Windowed = TRUE;
+  pp.BackBufferWidth = 800;
+  pp.BackBufferHeight = 600;
+  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+  pp.BackBufferCount = 1;
+  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  pp.hDeviceWindow = window;
+  orba::ComPtr<IDirect3DDevice9> device;
+  return SUCCEEDED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window,
+                                     D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device));
+}
 
 // Paints as the viewer's window does: the mixer repaints the video.
 LRESULT CALLBACK RepaintingWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != WM_PAINT) return DefWindowProcA(window, message, wParam, lParam);
+  ++g_paints;
   PAINTSTRUCT ps;
   const HDC dc = BeginPaint(window, &ps);
   if (g_windowless) g_windowless->RepaintVideo(window, dc);
@@ -74,11 +98,14 @@ LRESULT CALLBACK RepaintingWindow(HWND window, UINT message, WPARAM wParam, LPAR
   return 0;
 }
 
-// Dispatches the window's messages until the time is up.
+// Dispatches the window's messages until the time is up, even if they never
+// stop coming.
 void PumpFor(double until) {
   while (orba_test::BenchSeconds() < until) {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    while (orba_test::BenchSeconds() < until && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      DispatchMessageA(&msg);
+    }
     Sleep(20);
   }
 }
@@ -88,8 +115,11 @@ void PumpFor(double until) {
 int main(int argc, char** argv) {
   const int seconds = argc > 2 ? std::atoi(argv[1]) : 0;
   const std::string parts = argc > 2 ? argv[2] : "";
-  if (seconds < 20 || (parts != "viewer" && parts != "no-tap" && parts != "no-mixer")) {
-    std::fprintf(stderr, "usage: bench_graph <seconds, at least 20> <viewer | no-tap | no-mixer>\n");
+  if (seconds < 20 ||
+      (parts != "viewer" && parts != "no-tap" && parts != "no-mixer" && parts != "d3d-first")) {
+    std::fprintf(stderr,
+                 "usage: bench_graph <seconds, at least 20> "
+                 "<viewer | no-tap | no-mixer | d3d-first>\n");
     return 2;
   }
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -110,7 +140,9 @@ int main(int argc, char** argv) {
                       GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
                       nullptr, nullptr, nullptr);
   int rc = 1;
-  {
+  if (parts == "d3d-first" && !MakeDirect3DDevice(window)) {
+    std::fprintf(stderr, "bench_graph: no Direct3D 9 device on the window\n");
+  } else {
     const orba::ComPtr<IGraphBuilder> graph = live_test::BuildLiveGraph(window, chosen);
     orba::ComPtr<IMediaControl> control;
     orba::ComPtr<IBaseFilter> mixer;
@@ -135,9 +167,11 @@ int main(int argc, char** argv) {
       const size_t middle = first + (samples.size() - first) / 2;
       const std::vector<Sample> early(samples.begin() + first, samples.begin() + middle + 1);
       const std::vector<Sample> late(samples.begin() + middle, samples.end());
-      std::printf("| %-8s | %5d s | %9.0f | %9.0f | %9.0f | %15.0f | %15.0f |\n", parts.c_str(),
-                  seconds, samples[first].workingSetKiB, samples[middle].workingSetKiB,
-                  samples.back().workingSetKiB, SlopePerMinute(early), SlopePerMinute(late));
+      const double elapsed = orba_test::BenchSeconds() - start;
+      std::printf("| %-9s | %5d s | %9.0f | %9.0f | %9.0f | %15.0f | %15.0f | %9.1f |\n",
+                  parts.c_str(), seconds, samples[first].workingSetKiB,
+                  samples[middle].workingSetKiB, samples.back().workingSetKiB,
+                  SlopePerMinute(early), SlopePerMinute(late), g_paints / elapsed);
       rc = samples.front().workingSetKiB > 0 ? 0 : 1;
     }
   }
