@@ -17,10 +17,10 @@
 //             WM_PAINT with the mixer's RepaintVideo, as the viewer's does
 //   no-tap    the same without ORBAProc
 //   no-mixer  ORBAProc with the area, the decoded preview into a Null Renderer
-//   d3d-first as "viewer", with a Direct3D 9 device made and released on the
-//             window before the graph, as the viewer's display driver probe
-//             once did: under Wine the device leaves its pixel format on the
-//             window, and each frame of the mixer then redraws it whole
+//   d3d-first as "viewer", with the viewer's display driver probe run on the
+//             window before the graph, as the viewer once ran it on its own
+//             window: under Wine the probe's device leaves its pixel format
+//             on the window, and each frame of the mixer then redraws it whole
 #include <windows.h>
 
 #include <dshow.h>
@@ -35,7 +35,9 @@
 #include <vector>
 
 #include "BenchFigures.h"
+#include "Environment.h"
 #include "LiveTestUtil.h"
+#include "ViewerState.h"
 #include "simcam/SimCamControl.h"
 
 namespace {
@@ -68,24 +70,6 @@ double SlopePerMinute(const std::vector<Sample>& samples) {
 
 orba::ComPtr<IVMRWindowlessControl9> g_windowless;
 long g_paints = 0;
-
-// A windowed device on the window, made and released at once.
-bool MakeDirect3DDevice(HWND window) {
-  orba::ComPtr<IDirect3D9> d3d;
-  d3d.Attach(Direct3DCreate9(D3D_SDK_VERSION));
-  if (!d3d) return false;
-  D3DPRESENT_PARAMETERS pp = {};
-  pp.Windowed = TRUE;
-  pp.BackBufferWidth = 800;
-  pp.BackBufferHeight = 600;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.hDeviceWindow = window;
-  orba::ComPtr<IDirect3DDevice9> device;
-  return SUCCEEDED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window,
-                                     D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device));
-}
 
 // Paints as the viewer's window does: the mixer repaints the video.
 LRESULT CALLBACK RepaintingWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -140,7 +124,8 @@ int main(int argc, char** argv) {
                       GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
                       nullptr, nullptr, nullptr);
   int rc = 1;
-  if (parts == "d3d-first" && !MakeDirect3DDevice(window)) {
+  // The viewer's own probe, on this window.
+  if (parts == "d3d-first" && ProbeDisplayDriverModel(window) == kDriverUndetected) {
     std::fprintf(stderr, "bench_graph: no Direct3D 9 device on the window\n");
   } else {
     const orba::ComPtr<IGraphBuilder> graph = live_test::BuildLiveGraph(window, chosen);
