@@ -9,6 +9,7 @@
 #include "Settings.h"
 #include "TestEnv.h"
 #include "ViewerState.h"
+#include "orba/Scoped.h"
 
 namespace {
 
@@ -313,10 +314,7 @@ TEST_F(SwitchMoments, DriverDetectionResetsTheSwitchesAndAsksDirect3D) {
   // The probe's device leaves nothing on the viewer's window: under Wine a
   // pixel format left there makes every frame of the mixer redraw it whole.
   int pixelFormat = -1;
-  if (const HDC dc = GetDC(window)) {
-    pixelFormat = GetPixelFormat(dc);
-    ReleaseDC(window, dc);
-  }
+  if (const orba::ScopedWindowDC dc(window); dc) pixelFormat = GetPixelFormat(dc.Get());
   g_viewer.hwndViewer = nullptr;
   DestroyWindow(window);
   Expect(0, 0, "after detection");
