@@ -39,7 +39,6 @@ HANDLE CreateFreePictureFile(const char* folder, const char* name, char* out, si
 // ---- settings
 
 // The viewer's settings key under HKEY_CURRENT_USER.
-extern const char kSettingsKey[];
 extern const char kImageFolderPathValue[];
 
 // Reads a text value of the settings key: 0 when a value of non-zero length was

@@ -17,23 +17,6 @@ const char kCameraDisplayName[] = "Opticorva Video";
 
 namespace {
 
-// A VARIANT that is cleared on every path.
-class ScopedVariant {
- public:
-  ScopedVariant() { VariantInit(&v_); }
-  ScopedVariant(const ScopedVariant&) = delete;
-  ScopedVariant& operator=(const ScopedVariant&) = delete;
-  ~ScopedVariant() { VariantClear(&v_); }
-  VARIANT* Put() {
-    VariantClear(&v_);
-    return &v_;
-  }
-  const VARIANT& Get() const { return v_; }
-
- private:
-  VARIANT v_;
-};
-
 struct SidDeleter {
   void operator()(void* sid) const { FreeSid(sid); }
 };
@@ -140,9 +123,9 @@ HRESULT FindCamera(IBaseFilter** filter) {
     hr = moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid());
     if (FAILED(hr) || !bag) continue;
 
-    ScopedVariant name;
+    orba::ScopedVariant name;
     bag->Read(L"FriendlyName", name.Put(), nullptr);
-    ScopedVariant path;
+    orba::ScopedVariant path;
     hr = bag->Read(L"DevicePath", path.Put(), nullptr);
     // Only a text path is looked at; any other kind of value is no camera.
     if (FAILED(hr) || path.Get().vt != VT_BSTR || !DevicePathMatchesCamera(path.Get().bstrVal)) {

@@ -12,7 +12,7 @@
 #include "PreviewChain.h"
 #include "Startup.h"
 #include "ViewerState.h"
-#include "ZoomTextCctvRenderer.h"
+#include "orba/ZoomTextCctvRenderer.h"
 #include "ZoomTextPlacement.h"
 #include "FilterArea.h"
 #include "orba/ComPtr.h"

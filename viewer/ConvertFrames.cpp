@@ -23,19 +23,6 @@ constexpr DWORD kSettleMs = 250;
 constexpr DWORD kBusyFileWaitMs = 2000;
 constexpr int kMaxNameSuffix = 9999;
 
-class ComApartment {
- public:
-  ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-  ~ComApartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  HRESULT hr_;
-};
-
 bool PathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 enum class FrameRead { kRead, kMissing, kTooLarge, kShortRead, kUnreadable };
@@ -283,7 +270,7 @@ DWORD WINAPI ConvertFramesToAvi(LPVOID parameter) {
   const ULONGLONG startTick = GetTickCount64();
   // The AVI file interface is COM: this thread keeps its own apartment, so that
   // the viewer's teardown of its apartment cannot pull it away.
-  ComApartment apartment;
+  orba::ComApartment apartment;
 
   unsigned char* jpeg = params->fileBuffer;
   unsigned char* bitmap = params->pictureBuffer;

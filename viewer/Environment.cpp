@@ -12,6 +12,7 @@
 #include "orba/Text.h"
 #include "orba/ZoomTextCctv.h"
 #include "orba/zoomtext/EmulationSwitch.h"
+#include "orba/SettingsKey.h"
 
 const char kDirect3DDriversKey[] = "SOFTWARE\\Microsoft\\Direct3D\\Drivers";
 const char kSoftwareOnlyValue[] = "SoftwareOnly";
@@ -42,7 +43,7 @@ void RecordSwitchesBeforeChange() {
   if (g_switchesRecorded) return;
   g_switchesRecorded = true;
   orba::ScopedHKEY settings;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, orba::kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, settings.Put(),
                       nullptr) != ERROR_SUCCESS) {
     DebugLine("The graphics switches could not be recorded");
@@ -172,7 +173,7 @@ LONG SetDirectDrawEmulationOnly(bool on) {
 void PutBackRecordedSwitches() {
   g_switchesRecorded = false;
   orba::ScopedHKEY settings;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, orba::kSettingsKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
                     settings.Put()) != ERROR_SUCCESS) {
     return;
   }
@@ -194,7 +195,7 @@ void PutBackRecordedSwitches() {
 void ForgetRecordedSwitches() {
   g_switchesRecorded = false;
   orba::ScopedHKEY settings;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, settings.Put()) !=
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, orba::kSettingsKey, 0, KEY_SET_VALUE, settings.Put()) !=
       ERROR_SUCCESS) {
     return;
   }

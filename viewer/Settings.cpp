@@ -3,13 +3,13 @@
 #include <cstdint>
 
 #include "orba/Scoped.h"
+#include "orba/SettingsKey.h"
 
-const char kSettingsKey[] = "Software\\Opticorva\\ORBA";
 const char kSkipFramesValue[] = "SKIPFRAMES";
 
 LONG CreateSettingsKey() {
   orba::ScopedHKEY key;
-  return RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+  return RegCreateKeyExA(HKEY_CURRENT_USER, orba::kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                          KEY_ALL_ACCESS, nullptr, key.Put(), nullptr);
 }
 
@@ -33,7 +33,7 @@ LONG QueryDwordValue(HKEY key, const char* name, DWORD* value) {
 
 LONG ReadSettingFlag(const char* name, bool* flag) {
   orba::ScopedHKEY key;
-  LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.Put());
+  LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, orba::kSettingsKey, 0, KEY_QUERY_VALUE, key.Put());
   if (rc != ERROR_SUCCESS) return rc;
   DWORD value = 0;
   rc = QueryDwordValue(key.Get(), name, &value);
@@ -43,7 +43,7 @@ LONG ReadSettingFlag(const char* name, bool* flag) {
 
 LONG WriteSettingFlag(const char* name, bool flag) {
   orba::ScopedHKEY key;
-  const LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, key.Put());
+  const LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, orba::kSettingsKey, 0, KEY_ALL_ACCESS, key.Put());
   if (rc != ERROR_SUCCESS) return rc;
   const uint32_t value = flag ? 1 : 0;
   return RegSetValueExA(key.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),

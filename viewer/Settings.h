@@ -2,7 +2,6 @@
 // The viewer's persistent settings: HKCU\Software\Opticorva\ORBA.
 #include <windows.h>
 
-extern const char kSettingsKey[];      // "Software\\Opticorva\\ORBA"
 extern const char kSkipFramesValue[];  // "SKIPFRAMES"
 
 // Creates (or opens) the settings key, non-volatile, with default security.

@@ -14,7 +14,7 @@
 
 #include "IORBAProc.h"
 #include "PreviewChain.h"
-#include "ZoomTextCctvRenderer.h"
+#include "orba/ZoomTextCctvRenderer.h"
 
 class AviWriter;
 

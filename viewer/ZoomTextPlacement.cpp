@@ -1,7 +1,7 @@
 #include "ZoomTextPlacement.h"
 
 #include "ViewerState.h"
-#include "ZoomTextCctvRenderer.h"
+#include "orba/ZoomTextCctvRenderer.h"
 #include "orba/Log.h"
 #include "orba/Text.h"
 

@@ -9,6 +9,7 @@
 #include "TestEnv.h"
 #include "orba/MediaType.h"
 #include "orba/Scoped.h"
+#include "orba/SettingsKey.h"
 
 namespace filter_test {
 
@@ -17,7 +18,6 @@ namespace {
 const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kUserShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-const char kSettingsKey[] = "Software\\Opticorva\\ORBA";
 
 // {6E0A3F10-41C2-4D7B-8F3A-1B2C3D4E5F71}
 const GUID kClsidAllocatorSink = {
@@ -294,11 +294,11 @@ PictureFolderScope::PictureFolderScope()
 
 PictureFolderScope::~PictureFolderScope() { orba_test::RemoveTree(root_); }
 
-SettingsKeyScope::SettingsKeyScope(bool create) : saved_(HKEY_CURRENT_USER, kSettingsKey) {
-  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKey);
+SettingsKeyScope::SettingsKeyScope(bool create) : saved_(HKEY_CURRENT_USER, orba::kSettingsKey) {
+  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, orba::kSettingsKey);
   if (create) {
     orba::ScopedHKEY key;
-    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0,
+    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, orba::kSettingsKey, 0, nullptr, 0,
                                              KEY_ALL_ACCESS, nullptr, key.Put(), nullptr));
   }
 }
@@ -307,7 +307,7 @@ std::string SettingsKeyScope::ReadText(const char* value) const {
   char buf[2048] = {};
   DWORD size = sizeof buf - 1;
   DWORD type = 0;
-  if (RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, value, RRF_RT_ANY, &type, buf, &size) !=
+  if (RegGetValueA(HKEY_CURRENT_USER, orba::kSettingsKey, value, RRF_RT_ANY, &type, buf, &size) !=
       ERROR_SUCCESS) {
     return std::string();
   }
@@ -315,11 +315,11 @@ std::string SettingsKeyScope::ReadText(const char* value) const {
 }
 
 bool SettingsKeyScope::WriteText(const char* value, const std::string& text) const {
-  return orba_test::WriteTextValue(HKEY_CURRENT_USER, kSettingsKey, value, text);
+  return orba_test::WriteTextValue(HKEY_CURRENT_USER, orba::kSettingsKey, value, text);
 }
 
 bool SettingsKeyScope::HasValue(const char* value) const {
-  return RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, value, RRF_RT_ANY, nullptr, nullptr,
+  return RegGetValueA(HKEY_CURRENT_USER, orba::kSettingsKey, value, RRF_RT_ANY, nullptr, nullptr,
                       nullptr) == ERROR_SUCCESS;
 }
 

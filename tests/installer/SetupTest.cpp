@@ -21,6 +21,7 @@
 #include "orba/ComPtr.h"
 #include "orba/Text.h"
 #include "orba/Version.h"
+#include "orba/SettingsKey.h"
 
 namespace {
 
@@ -30,7 +31,6 @@ using orba_test::WaitFor;
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char kEntryKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Opticorva ORBA";
 const char kFilterServerKey[] = "CLSID\\{A2F63A43-4E90-4D8D-85C2-26A799C950E3}\\InprocServer32";
-const char kSettingsKey[] = "Software\\Opticorva\\ORBA";
 const char* const kModules[] = {"ORBA.exe", "ORBAProc.ax", "TRV_CCTV.dll"};
 constexpr DWORD kSetupTimeoutMs = 120000;
 
@@ -239,7 +239,7 @@ TEST_F(SetupTest, InstallsRunsAndUninstallsKeepingTheUsersData) {
   CreateDirectoryA(pictures.c_str(), nullptr);
   const std::string picture = pictures + "\\241231_10.00.00.jpg";
   ASSERT_TRUE(orba_test::WriteFileBytes(picture, "\xFF\xD8\xFF\xD9"));
-  ASSERT_TRUE(orba_test::WriteTextValue(HKEY_CURRENT_USER, kSettingsKey, "ImageFolderPath", "C:\\"));
+  ASSERT_TRUE(orba_test::WriteTextValue(HKEY_CURRENT_USER, orba::kSettingsKey, "ImageFolderPath", "C:\\"));
 
   ASSERT_TRUE(RunQuietUninstall());
   DWORD exitCode = 1;
@@ -254,7 +254,7 @@ TEST_F(SetupTest, InstallsRunsAndUninstallsKeepingTheUsersData) {
                              reinterpret_cast<void**>(&filter)));
   EXPECT_EQ(0, CountOrbaEntries());
   EXPECT_EQ("\xFF\xD8\xFF\xD9", orba_test::ReadFileBytes(picture));
-  EXPECT_EQ("C:\\", ReadText(HKEY_CURRENT_USER, kSettingsKey, "ImageFolderPath"));
+  EXPECT_EQ("C:\\", ReadText(HKEY_CURRENT_USER, orba::kSettingsKey, "ImageFolderPath"));
 }
 
 // Installing over an older copy replaces its files and keeps one entry; a

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "LiveViewerTest.h"
+#include "orba/SettingsKey.h"
 
 namespace live_test {
 namespace {
@@ -46,8 +47,8 @@ class LiveSwitchesTest : public LiveViewerTest {
   }
   // The viewer's record of the switches from before its run, as a pair; -1 absent.
   static Switches Recorded() {
-    return {orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, "SavedSoftwareOnly"),
-            orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, "SavedEmulationOnly")};
+    return {orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, "SavedSoftwareOnly"),
+            orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, "SavedEmulationOnly")};
   }
 
   orba_test::ScopedRegistryTree softwareOnly_{HKEY_LOCAL_MACHINE, kSoftwareOnlyKey};

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "LiveTestUtil.h"
-#include "ZoomTextCctvRenderer.h"
+#include "orba/ZoomTextCctvRenderer.h"
 #include "simcam/SimCamIds.h"
 
 namespace live_test {

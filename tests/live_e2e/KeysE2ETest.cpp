@@ -14,6 +14,7 @@
 #include "TestEnv.h"
 #include "orba/ImagesDir.h"
 #include "simcam/SimCamFrames.h"
+#include "orba/SettingsKey.h"
 
 namespace live_test {
 namespace {
@@ -208,24 +209,24 @@ TEST_F(LiveKeysTest, CameraCommandKeysSendTheirFrames) {
 }
 
 TEST_F(LiveKeysTest, FrameSkippingKeysStoreTheSettingAtOnce) {
-  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKey);
+  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, orba::kSettingsKey);
   ASSERT_TRUE(StartViewer());
-  EXPECT_EQ(-1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, "SKIPFRAMES"))
+  EXPECT_EQ(-1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, "SKIPFRAMES"))
       << "an absent value means off, and is not written before a key or the end";
   ASSERT_TRUE(simcam::ResetLog());
   ASSERT_TRUE(PostHotKey(kHotKeySkipFramesOn, VK_F10));
   EXPECT_TRUE(WaitUntil(
-      [] { return orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, "SKIPFRAMES") == 1; },
+      [] { return orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, "SKIPFRAMES") == 1; },
       kStepTimeoutMs));
   EXPECT_EQ(Codes{"F0 03"}, CameraCodes());
   ASSERT_TRUE(PostHotKey(kHotKeySkipFramesOff, VK_F11));
   EXPECT_TRUE(WaitUntil(
-      [] { return orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, "SKIPFRAMES") == 0; },
+      [] { return orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, "SKIPFRAMES") == 0; },
       kStepTimeoutMs));
   EXPECT_EQ((Codes{"F0 03", "F0 02"}), CameraCodes());
   ASSERT_TRUE(PostHotKey(kHotKeySkipFramesOn, VK_F10));
   ASSERT_TRUE(EndViewer());
-  EXPECT_EQ(1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, "SKIPFRAMES"));
+  EXPECT_EQ(1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, "SKIPFRAMES"));
   EXPECT_EQ((Codes{"F0 03", "F0 02", "F0 03", "F0 05"}), CameraCodes());
 }
 

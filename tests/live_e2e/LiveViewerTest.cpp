@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include "orba/SettingsKey.h"
 
 std::ostream& operator<<(std::ostream& os, const RECT& r) {
   return os << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
@@ -15,7 +16,7 @@ void LiveViewerTest::SetUp() {
   ASSERT_TRUE(simcam::ClearOptions());
   ASSERT_TRUE(simcam::Plug());
   ASSERT_TRUE(simcam::ResetLog());
-  settings_ = std::make_unique<orba_test::ScopedRegistryTree>(HKEY_CURRENT_USER, kSettingsKey);
+  settings_ = std::make_unique<orba_test::ScopedRegistryTree>(HKEY_CURRENT_USER, orba::kSettingsKey);
 }
 
 void LiveViewerTest::TearDown() {

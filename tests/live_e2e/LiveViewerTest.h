@@ -16,7 +16,6 @@
 
 namespace live_test {
 
-constexpr char kSettingsKey[] = "Software\\Opticorva\\ORBA";
 constexpr DWORD kStartTimeoutMs = 60000;
 constexpr DWORD kStepTimeoutMs = 10000;
 

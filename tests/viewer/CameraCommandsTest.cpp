@@ -10,6 +10,7 @@
 #include "RegistrySnapshot.h"
 #include "Settings.h"
 #include "ViewerState.h"
+#include "orba/SettingsKey.h"
 
 namespace {
 
@@ -305,12 +306,12 @@ TEST_F(CameraProtocol, DigitKeysDownSendTheirCommandsInAscendingOrder) {
 
 class CameraSettingsSequence : public CameraProtocol {
  protected:
-  orba_test::ScopedRegistryTree saved_{HKEY_CURRENT_USER, kSettingsKey};
+  orba_test::ScopedRegistryTree saved_{HKEY_CURRENT_USER, orba::kSettingsKey};
 };
 
 TEST_F(CameraSettingsSequence, StartUpFollowsTheStoredFrameSkipping) {
   ASSERT_EQ(ERROR_SUCCESS, CreateSettingsKey());
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, kSettingsKey, kSkipFramesValue);
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, orba::kSettingsKey, kSkipFramesValue);
   g_viewer.skipFrames = 1;
   SendCameraStartupSequence();
   std::vector<std::pair<int, int>> expected = {{0xF0, 0x02}, {0xF0, 0x04}, {0xF0, 0x09}};
@@ -319,7 +320,7 @@ TEST_F(CameraSettingsSequence, StartUpFollowsTheStoredFrameSkipping) {
 
   camera_.calls.clear();
   const DWORD seven = 7;
-  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, kSettingsKey, kSkipFramesValue,
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, orba::kSettingsKey, kSkipFramesValue,
                                            REG_DWORD, &seven, sizeof seven));
   SendCameraStartupSequence();
   expected = {{0xF0, 0x03}, {0xF0, 0x04}, {0xF0, 0x09}};
@@ -330,10 +331,10 @@ TEST_F(CameraSettingsSequence, StartUpFollowsTheStoredFrameSkipping) {
 TEST_F(CameraSettingsSequence, FrameSkippingKeysSendAndStoreAtOnce) {
   ASSERT_EQ(ERROR_SUCCESS, CreateSettingsKey());
   SetFrameSkipping(true);
-  EXPECT_EQ(1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, kSkipFramesValue));
+  EXPECT_EQ(1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, kSkipFramesValue));
   EXPECT_EQ(1, g_viewer.skipFrames);
   SetFrameSkipping(false);
-  EXPECT_EQ(0, orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, kSkipFramesValue));
+  EXPECT_EQ(0, orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, kSkipFramesValue));
   EXPECT_EQ(0, g_viewer.skipFrames);
   const std::vector<std::pair<int, int>> expected = {{0xF0, 0x03}, {0xF0, 0x02}};
   EXPECT_EQ(expected, SentCodes());

@@ -10,6 +10,7 @@
 #include "TestEnv.h"
 #include "ViewerState.h"
 #include "orba/Scoped.h"
+#include "orba/SettingsKey.h"
 
 namespace {
 
@@ -147,7 +148,7 @@ class SwitchMoments : public ::testing::Test {
   // The type of a recorded earlier value in the settings key; REG_NONE + 1 for absent.
   static DWORD RecordType(const char* value) {
     DWORD type = 0;
-    if (RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, value, RRF_RT_ANY, &type, nullptr,
+    if (RegGetValueA(HKEY_CURRENT_USER, orba::kSettingsKey, value, RRF_RT_ANY, &type, nullptr,
                      nullptr) != ERROR_SUCCESS) {
       return REG_NONE + 1;
     }
@@ -156,13 +157,13 @@ class SwitchMoments : public ::testing::Test {
 
   orba_test::ScopedRegistryTree savedD3D_{HKEY_LOCAL_MACHINE, kDirect3DDriversKey};
   orba_test::ScopedRegistryTree savedDDraw_{HKEY_LOCAL_MACHINE, kDirectDrawKey};
-  orba_test::ScopedRegistryTree savedSettings_{HKEY_CURRENT_USER, kSettingsKey};
+  orba_test::ScopedRegistryTree savedSettings_{HKEY_CURRENT_USER, orba::kSettingsKey};
 };
 
 // A run that never reaches its end leaves a record of the values from before
 // it; the next start puts them back. A normal end keeps its own values.
 TEST_F(SwitchMoments, EarlierValuesAreRecordedOnceAndPutBackByTheNextStart) {
-  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKey);
+  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, orba::kSettingsKey);
   SetVersion(6, 1);
   Preset(1, -1);
   SwitchesForDriverDetection();
@@ -170,7 +171,7 @@ TEST_F(SwitchMoments, EarlierValuesAreRecordedOnceAndPutBackByTheNextStart) {
   g_viewer.displayDriverType = kDriverXDDM;
   MyCompleteDirectInit();
   Expect(1, 1, "after the graph was built");
-  EXPECT_EQ(1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey,
+  EXPECT_EQ(1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey,
                                          kSavedSoftwareOnlyValue));
   EXPECT_EQ(static_cast<DWORD>(REG_NONE), RecordType(kSavedEmulationOnlyValue))
       << "an absent value is recorded as absent";
@@ -182,11 +183,11 @@ TEST_F(SwitchMoments, EarlierValuesAreRecordedOnceAndPutBackByTheNextStart) {
 
   // A record that an earlier start could not put back holds the older value.
   const DWORD older = 0;
-  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, kSettingsKey,
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, orba::kSettingsKey,
                                            kSavedSoftwareOnlyValue, REG_DWORD, &older,
                                            sizeof older));
   SwitchesForDriverDetection();
-  EXPECT_EQ(0, orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey,
+  EXPECT_EQ(0, orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey,
                                          kSavedSoftwareOnlyValue));
   EXPECT_EQ(static_cast<DWORD>(REG_NONE), RecordType(kSavedEmulationOnlyValue));
 

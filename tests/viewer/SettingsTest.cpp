@@ -5,6 +5,7 @@
 
 #include "RegistrySnapshot.h"
 #include "Settings.h"
+#include "orba/SettingsKey.h"
 
 namespace {
 
@@ -12,25 +13,25 @@ class SettingsStore : public ::testing::Test {
  protected:
   void SetRaw(DWORD type, const void* data, DWORD size) {
     ASSERT_EQ(ERROR_SUCCESS, CreateSettingsKey());
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, kSettingsKey, kSkipFramesValue,
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, orba::kSettingsKey, kSkipFramesValue,
                                              type, data, size));
   }
-  orba_test::ScopedRegistryTree saved_{HKEY_CURRENT_USER, kSettingsKey};
+  orba_test::ScopedRegistryTree saved_{HKEY_CURRENT_USER, orba::kSettingsKey};
 };
 
 TEST_F(SettingsStore, FreshAccountReadsOffAndKeepsTheDefault) {
-  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKey);
+  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, orba::kSettingsKey);
   bool flag = true;
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadSettingFlag(kSkipFramesValue, &flag));
   EXPECT_TRUE(flag) << "a failed read leaves the caller's default";
   // Without the key nothing can be stored.
   EXPECT_NE(ERROR_SUCCESS, WriteSettingFlag(kSkipFramesValue, true));
-  EXPECT_FALSE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, kSettingsKey));
+  EXPECT_FALSE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, orba::kSettingsKey));
 
   ASSERT_EQ(ERROR_SUCCESS, CreateSettingsKey());
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadSettingFlag(kSkipFramesValue, &flag));
   ASSERT_EQ(ERROR_SUCCESS, WriteSettingFlag(kSkipFramesValue, false));
-  EXPECT_EQ(0, orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, kSkipFramesValue));
+  EXPECT_EQ(0, orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, kSkipFramesValue));
   EXPECT_EQ(ERROR_SUCCESS, ReadSettingFlag(kSkipFramesValue, &flag));
   EXPECT_FALSE(flag);
 }
@@ -42,10 +43,10 @@ TEST_F(SettingsStore, SevenReadsAsOnAndIsStoredBackAsOne) {
   ASSERT_EQ(ERROR_SUCCESS, ReadSettingFlag(kSkipFramesValue, &flag));
   EXPECT_TRUE(flag);
   ASSERT_EQ(ERROR_SUCCESS, WriteSettingFlag(kSkipFramesValue, flag));
-  EXPECT_EQ(1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, kSkipFramesValue));
+  EXPECT_EQ(1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, kSkipFramesValue));
   // Creating the key again keeps what it holds.
   ASSERT_EQ(ERROR_SUCCESS, CreateSettingsKey());
-  EXPECT_EQ(1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, kSkipFramesValue));
+  EXPECT_EQ(1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, kSkipFramesValue));
 }
 
 TEST_F(SettingsStore, ValuesOfAnotherTypeOrLengthCountAsAbsentAndNeverOverrun) {
@@ -79,7 +80,7 @@ TEST_F(SettingsStore, ValuesOfAnotherTypeOrLengthCountAsAbsentAndNeverOverrun) {
     EXPECT_EQ(0x8877665544332211ull, probe.after);
     // The next end of a pass stores a sound value over it.
     ASSERT_EQ(ERROR_SUCCESS, WriteSettingFlag(kSkipFramesValue, probe.flag));
-    EXPECT_EQ(0, orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, kSkipFramesValue));
+    EXPECT_EQ(0, orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, kSkipFramesValue));
   }
 }
 

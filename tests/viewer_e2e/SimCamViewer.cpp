@@ -6,10 +6,10 @@
 
 #include "TestEnv.h"
 #include "orba/Scoped.h"
+#include "orba/SettingsKey.h"
 
 namespace orba_e2e {
 
-const char kSettingsKey[] = "Software\\Opticorva\\ORBA";
 const char kSkipFrames[] = "SKIPFRAMES";
 
 namespace {
@@ -130,12 +130,12 @@ bool SimCamViewerTest::WaitForCommands(size_t count, DWORD timeoutMs) const {
 }
 
 long long SimCamViewerTest::StoredSkipFrames() {
-  return orba_test::ReadDwordValue(HKEY_CURRENT_USER, kSettingsKey, kSkipFrames);
+  return orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, kSkipFrames);
 }
 
 bool SimCamViewerTest::StoreSkipFrames(DWORD value) {
   orba::ScopedHKEY key;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, orba::kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                       key.Put(), nullptr) != ERROR_SUCCESS) {
     return false;
   }

@@ -16,10 +16,10 @@
 #include "ViewerProcess.h"
 #include "simcam/SimCamControl.h"
 #include "simcam/SimCamIds.h"
+#include "orba/SettingsKey.h"
 
 namespace orba_e2e {
 
-extern const char kSettingsKey[];    // HKCU, the viewer's settings
 extern const char kSkipFrames[];     // "SKIPFRAMES"
 constexpr DWORD kStartTimeoutMs = 30000;
 constexpr DWORD kExitTimeoutMs = 30000;
@@ -72,7 +72,7 @@ class SimCamViewerTest : public ::testing::Test {
   HWND StartViewer(orba_test::ViewerProcess* viewer);
 
   // Each tree is put back as it was, after every viewer of the test has ended.
-  orba_test::ScopedRegistryTree settings_{HKEY_CURRENT_USER, kSettingsKey};
+  orba_test::ScopedRegistryTree settings_{HKEY_CURRENT_USER, orba::kSettingsKey};
   orba_test::ScopedRegistryTree options_{HKEY_CURRENT_USER, simcam::kOptionsKey};
   orba_test::ScopedVideoInputDevices devices_{orba_test::ScopedVideoInputDevices::kRemoveAll};
   std::string logDir_;

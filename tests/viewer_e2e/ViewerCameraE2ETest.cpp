@@ -6,6 +6,7 @@
 
 #include "SimCamViewer.h"
 #include "orba/Scoped.h"
+#include "orba/SettingsKey.h"
 
 namespace orba_e2e {
 namespace {
@@ -52,7 +53,7 @@ TEST_F(ViewerWithSimCam, CameraWithoutPropertySetEndsWithError25B) {
   simcam::Options options;
   options.noPropertySet = true;
   ASSERT_TRUE(SetCameraOptions(options));
-  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKey);
+  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, orba::kSettingsKey);
 
   ViewerProcess viewer;
   ASSERT_TRUE(viewer.Start());
@@ -77,7 +78,7 @@ TEST_F(ViewerWithSimCam, CameraWithoutPropertySetEndsWithError25B) {
   EXPECT_EQ(1u, code);
   EXPECT_TRUE(more.empty()) << more.front().text;
   EXPECT_TRUE(Calls().empty()) << "nothing can have reached the camera";
-  EXPECT_FALSE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, kSettingsKey))
+  EXPECT_FALSE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, orba::kSettingsKey))
       << "the settings come after the camera control";
 }
 
@@ -97,12 +98,12 @@ class ViewerStartAndEnd : public SimCamViewerTest,
 
 TEST_P(ViewerStartAndEnd, SendsTheStartupCommandsAndAtTheEndTheEndCommandAndTheSetting) {
   const SkipFramesCase& c = GetParam();
-  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKey);
+  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, orba::kSettingsKey);
   if (c.stored == SkipFramesCase::kNoValue) {
     ASSERT_TRUE(StoreSkipFrames(0));
     orba::ScopedHKEY key;
     ASSERT_EQ(ERROR_SUCCESS,
-              RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, key.Put()));
+              RegOpenKeyExA(HKEY_CURRENT_USER, orba::kSettingsKey, 0, KEY_SET_VALUE, key.Put()));
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueA(key.Get(), kSkipFrames));
   } else if (c.stored == SkipFramesCase::kDword) {
     ASSERT_TRUE(StoreSkipFrames(c.value));
@@ -118,7 +119,7 @@ TEST_P(ViewerStartAndEnd, SendsTheStartupCommandsAndAtTheEndTheEndCommandAndTheS
   EXPECT_EQ(StartupCodes(c.skip), simcam::DecodeCommands(calls).Codes());
   EXPECT_EQ(3 * kCallsPerCommand, calls.size());
   for (const std::string& f : CheckExchanges(calls, 0, 3)) ADD_FAILURE() << f;
-  EXPECT_TRUE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, kSettingsKey));
+  EXPECT_TRUE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, orba::kSettingsKey));
 
   // The user closes the window.
   DWORD code = 99;
@@ -146,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- restart ----
 
 TEST_F(ViewerWithSimCam, ZoomTextStateChangeRestartsOnceInTheSameProcess) {
-  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKey);
+  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, orba::kSettingsKey);
   ViewerProcess viewer;
   const HWND first = StartViewer(&viewer);
   ASSERT_NE(nullptr, first);
@@ -190,7 +191,7 @@ TEST_F(ViewerWithSimCam, ZoomTextStateChangeRestartsOnceInTheSameProcess) {
 // ---- a second copy ----
 
 TEST_F(ViewerWithSimCam, SecondCopyBringsTheRunningViewerToTheFrontAndLeavesItRunning) {
-  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKey);
+  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, orba::kSettingsKey);
   ViewerProcess first;
   const HWND viewerWindow = StartViewer(&first);
   ASSERT_NE(nullptr, viewerWindow);

@@ -13,6 +13,7 @@
 #include "SimCamViewer.h"
 #include "orba/ComPtr.h"
 #include "orba/Scoped.h"
+#include "orba/SettingsKey.h"
 
 namespace orba_e2e {
 namespace {
@@ -53,7 +54,7 @@ class ViewerDiscovery : public SimCamViewerTest,
 TEST_P(ViewerDiscovery, UsesTheFirstMatchingDevice) {
   const DiscoveryCase& c = GetParam();
   ASSERT_TRUE(simcam::RemoveDeviceInstance());
-  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKey);
+  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, orba::kSettingsKey);
   const char* const instances[] = {kFirstInstance, kSecondInstance};
   ASSERT_LE(c.devices.size(), 2u);
   std::vector<std::string> order;

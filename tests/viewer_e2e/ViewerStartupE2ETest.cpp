@@ -5,6 +5,7 @@
 #include "RegistrySnapshot.h"
 #include "VideoInputDevices.h"
 #include "ViewerProcess.h"
+#include "orba/SettingsKey.h"
 
 namespace {
 
@@ -12,7 +13,6 @@ using orba_test::SeenMessageBox;
 using orba_test::ViewerProcess;
 
 constexpr DWORD kBoxTimeoutMs = 60000;
-const char kSettingsKey[] = "Software\\Opticorva\\ORBA";
 
 TEST(ViewerStartup, WithoutACameraTheViewerSaysSoAndEndsWithCodeOne) {
   orba_test::ScopedVideoInputDevices noCamera(orba_test::ScopedVideoInputDevices::kRemoveCameras);
@@ -65,8 +65,8 @@ TEST(ViewerStartup, CameraWithoutACommandInterfaceEndsWithError25B) {
 // box is a running viewer for the second one.
 TEST(ViewerStartup, SecondCopyBringsTheRunningViewerToTheFrontAndEnds) {
   orba_test::ScopedVideoInputDevices noCamera(orba_test::ScopedVideoInputDevices::kRemoveCameras);
-  orba_test::ScopedRegistryTree settings(HKEY_CURRENT_USER, kSettingsKey);
-  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKey);
+  orba_test::ScopedRegistryTree settings(HKEY_CURRENT_USER, orba::kSettingsKey);
+  orba_test::DeleteRegistryTree(HKEY_CURRENT_USER, orba::kSettingsKey);
 
   ViewerProcess first;
   ASSERT_TRUE(first.Start());
@@ -104,7 +104,7 @@ TEST(ViewerStartup, SecondCopyBringsTheRunningViewerToTheFrontAndEnds) {
     Sleep(25);
   }
   EXPECT_EQ(runningViewer, GetForegroundWindow());
-  EXPECT_FALSE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, kSettingsKey))
+  EXPECT_FALSE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, orba::kSettingsKey))
       << "the second copy must not touch the settings";
 
   DestroyWindow(other);

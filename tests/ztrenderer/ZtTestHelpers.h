@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "GraphTestUtil.h"
-#include "ZoomTextCctvRenderer.h"
+#include "orba/ZoomTextCctvRenderer.h"
 #include "ZtRendererSimClient.h"
 #include "orba/ComPtr.h"
 

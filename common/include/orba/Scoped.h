@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <objbase.h>
+#include <oleauto.h>
 
 #include <utility>
 
@@ -71,10 +72,11 @@ struct CreatedDcTraits {
   static bool IsValid(HDC h) { return h != nullptr; }
   static void Close(HDC h) { DeleteDC(h); }
 };
-struct CoTaskMemTraits {
-  static void* Invalid() { return nullptr; }
-  static bool IsValid(void* p) { return p != nullptr; }
-  static void Close(void* p) { CoTaskMemFree(p); }
+// A FindFirstFile search, ended with FindClose.
+struct FindTraits {
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool IsValid(HANDLE h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+  static void Close(HANDLE h) { FindClose(h); }
 };
 struct WindowTraits {
   static HWND Invalid() { return nullptr; }
@@ -90,7 +92,7 @@ using ScopedGdiObj = UniqueHandle<G, GdiObjectTraits<G>>;
 using ScopedBitmap = ScopedGdiObj<HBITMAP>;
 using ScopedBrush = ScopedGdiObj<HBRUSH>;
 using ScopedCreatedDC = UniqueHandle<HDC, CreatedDcTraits>;
-using ScopedCoMem = UniqueHandle<void*, CoTaskMemTraits>;
+using ScopedFind = UniqueHandle<HANDLE, FindTraits>;
 // A window made by this thread, destroyed with the object.
 using ScopedWindow = UniqueHandle<HWND, WindowTraits>;
 
@@ -111,16 +113,36 @@ class ScopedWindowDC {
   HDC dc_;
 };
 
-// Holds a critical section for the lifetime of the object.
-class ScopedLock {
+// A VARIANT that is cleared on every path.
+class ScopedVariant {
  public:
-  explicit ScopedLock(CRITICAL_SECTION& cs) : cs_(cs) { EnterCriticalSection(&cs_); }
-  ScopedLock(const ScopedLock&) = delete;
-  ScopedLock& operator=(const ScopedLock&) = delete;
-  ~ScopedLock() { LeaveCriticalSection(&cs_); }
+  ScopedVariant() { VariantInit(&v_); }
+  ScopedVariant(const ScopedVariant&) = delete;
+  ScopedVariant& operator=(const ScopedVariant&) = delete;
+  ~ScopedVariant() { VariantClear(&v_); }
+  VARIANT* Put() {
+    VariantClear(&v_);
+    return &v_;
+  }
+  const VARIANT& Get() const { return v_; }
 
  private:
-  CRITICAL_SECTION& cs_;
+  VARIANT v_;
+};
+
+// This thread's membership of the multithreaded apartment, for a thread that
+// may or may not have joined one already; left again only if it was joined here.
+class ComApartment {
+ public:
+  ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+  ~ComApartment() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  HRESULT hr_;
 };
 
 }  // namespace orba

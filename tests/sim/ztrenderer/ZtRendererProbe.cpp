@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "ZoomTextCctvRenderer.h"
+#include "orba/ZoomTextCctvRenderer.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) return 4;

@@ -14,7 +14,7 @@
 #include <initializer_list>
 #include <new>
 
-#include "ZoomTextCctvRenderer.h"
+#include "orba/ZoomTextCctvRenderer.h"
 #include "ZtRendererSimProtocol.h"
 #include "dshow_base/Streams.h"
 #include "orba/Scoped.h"

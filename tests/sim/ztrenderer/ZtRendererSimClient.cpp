@@ -6,7 +6,7 @@
 #include <objbase.h>
 
 #include "TestEnv.h"
-#include "ZoomTextCctvRenderer.h"
+#include "orba/ZoomTextCctvRenderer.h"
 
 namespace zt_renderer_sim {
 
