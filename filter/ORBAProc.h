@@ -26,20 +26,6 @@ class ORBAProc : public CTransformFilter,
 
   // Size of the status text, NUL included.
   static constexpr size_t kStatusBytes = 256;
-  // Magnifier-area mode codes of SetParams.
-  enum : long {
-    kModeFull = 2,
-    kModeLeft = 3,
-    kModeTop = 4,
-    kModeRight = 5,
-    kModeBottom = 6,
-    kModeOff = 7,
-    kCodeRemoveArea = 100,
-    kCodeKavreloEnabled = 101,
-    kCodeKavreloDisabled = 102,
-    kCodeKavreloNewApiEnabled = 103,
-  };
-
   DECLARE_IUNKNOWN
   STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
   ~ORBAProc() override;

@@ -181,13 +181,13 @@ LONG SetCameraFriendlyName(const char* name) {
     if (rc != ERROR_SUCCESS) break;
     rc = GrantEnumKeyAccess(device.Get(), instance);
     if (rc != ERROR_SUCCESS) break;
-    HKEY instanceKey = nullptr;
-    rc = RegOpenKeyExA(device.Get(), instance, 0, KEY_SET_VALUE, &instanceKey);
+    orba::ScopedHKEY instanceKey;
+    rc = RegOpenKeyExA(device.Get(), instance, 0, KEY_SET_VALUE, instanceKey.Put());
     if (rc != ERROR_SUCCESS) break;
-    const LONG written = RegSetValueExA(instanceKey, "FriendlyName", 0, REG_SZ,
+    // A name that cannot be written is logged, and the other instances still get theirs.
+    const LONG written = RegSetValueExA(instanceKey.Get(), "FriendlyName", 0, REG_SZ,
                                         reinterpret_cast<const BYTE*>(name), nameBytes);
     if (written != ERROR_SUCCESS) DebugLine("FriendlyName of %s not written: %ld", instance, written);
-    rc = RegCloseKey(instanceKey);
   }
   return rc;
 }

@@ -10,6 +10,7 @@
 #include "ErrorBox.h"
 #include "HotKeys.h"
 #include "PreviewChain.h"
+#include "Recording.h"
 #include "Startup.h"
 #include "ViewerState.h"
 #include "orba/ZoomTextCctvRenderer.h"
@@ -35,14 +36,6 @@ static_assert(offsetof(VIDEOINFOHEADER, bmiHeader) == 48, "its bitmap header at 
 static_assert(offsetof(VIDEOINFOHEADER2, bmiHeader) == 72, "its bitmap header at byte 72");
 
 constexpr size_t kPinNameBytes = 128;
-
-template <class T>
-void ReleaseAndClear(T*& p) {
-  if (p) {
-    p->Release();
-    p = nullptr;
-  }
-}
 
 HRESULT CreateFilter(REFCLSID clsid, IBaseFilter** filter) {
   return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
@@ -212,7 +205,7 @@ HRESULT GetVideoInterfaces() {
                                                kGraphNotifyMessage, 0);
 }
 
-IPin* GetPin(IBaseFilter* filter, PIN_DIRECTION direction, int index) {
+ComPtr<IPin> GetPin(IBaseFilter* filter, PIN_DIRECTION direction, int index) {
   if (!filter || index < 0) return nullptr;
   ComPtr<IEnumPins> pins;
   if (FAILED(filter->EnumPins(&pins)) || !pins) return nullptr;
@@ -221,7 +214,7 @@ IPin* GetPin(IBaseFilter* filter, PIN_DIRECTION direction, int index) {
   while (pins->Next(1, &pin, &fetched) == S_OK && fetched == 1) {
     PIN_DIRECTION pinDirection;
     if (SUCCEEDED(pin->QueryDirection(&pinDirection)) && pinDirection == direction) {
-      if (index == 0) return pin.Get();  // the filter's own reference keeps it alive
+      if (index == 0) return pin;
       --index;
     }
   }
@@ -249,7 +242,7 @@ HRESULT FindUnconnectedPin(IBaseFilter* filter, PIN_DIRECTION direction, IPin** 
   return E_FAIL;
 }
 
-IPin* FindPinByName(IBaseFilter* filter, const char* text) {
+ComPtr<IPin> FindPinByName(IBaseFilter* filter, const char* text) {
   if (!filter || !text) return nullptr;
   ComPtr<IEnumPins> pins;
   if (FAILED(filter->EnumPins(&pins)) || !pins) return nullptr;
@@ -265,7 +258,7 @@ IPin* FindPinByName(IBaseFilter* filter, const char* text) {
     // A name that does not fit is cut, and stays terminated.
     WideCharToMultiByte(CP_ACP, 0, info.achName, -1, name, sizeof name - 1, nullptr, nullptr);
     name[sizeof name - 1] = '\0';
-    if (std::strstr(name, text)) return pin.Get();  // the filter keeps it alive
+    if (std::strstr(name, text)) return pin;
   }
   return nullptr;
 }
@@ -358,6 +351,7 @@ HRESULT CaptureVideo() {
     FatalExit();
   }
 
+  // An unknown resolution stays 0 x 0 and is only logged: the graph works without it.
   GetCameraResolution(g_viewer.pCaptureBuilder, g_viewer.pSrcFilter, &g_viewer.cameraRes.width,
                       &g_viewer.cameraRes.height);
   DebugLine("cameraRes: width = %d , height = %d", static_cast<int>(g_viewer.cameraRes.width),
@@ -373,24 +367,29 @@ HRESULT CaptureVideo() {
   if (FAILED(hr)) ErrorBox("Error #7E");
 
   const HRESULT teeConnected =
-      ConnectPins(cameraOut.Get(), GetPin(g_viewer.pSmartTee, PINDIR_INPUT, 0));
+      ConnectPins(cameraOut.Get(), GetPin(g_viewer.pSmartTee, PINDIR_INPUT, 0).Get());
   if (FAILED(teeConnected)) ErrorBox("Error #7F");
 
-  IPin* const preview = FindPinByName(g_viewer.pSmartTee, "Preview");
+  // The tee's pins are looked up even when its input did not connect, and that
+  // one result is reported again for each: the numbered messages say which
+  // step of the graph a user saw fail, and support asks for them.
+  const ComPtr<IPin> preview = FindPinByName(g_viewer.pSmartTee, "Preview");
   if (FAILED(teeConnected)) ErrorBox("Error #8");
-  IPin* const capture = FindPinByName(g_viewer.pSmartTee, "Capture");
+  const ComPtr<IPin> capture = FindPinByName(g_viewer.pSmartTee, "Capture");
   if (FAILED(teeConnected)) ErrorBox("Error #8b");
 
-  if (FAILED(ConnectPins(capture, GetPin(g_viewer.pOrbaProcFilter, PINDIR_INPUT, 0)))) {
+  if (FAILED(ConnectPins(capture.Get(), GetPin(g_viewer.pOrbaProcFilter, PINDIR_INPUT, 0).Get()))) {
     ErrorBox("Error #8c");
   }
 
+  // The null renderer only ends ORBAProc's output. Its connection has no
+  // message of its own; the graph goes on without it (only its creation is reported).
   ComPtr<IPin> orbaOut;
   FindUnconnectedPin(g_viewer.pOrbaProcFilter, PINDIR_OUTPUT, &orbaOut);
   if (SUCCEEDED(CreateFilter(CLSID_NullRenderer, &g_viewer.pNullRenderer)) &&
       g_viewer.pNullRenderer) {
     g_viewer.pGraph->AddFilter(g_viewer.pNullRenderer, L"Null Renderer");
-    ConnectPins(orbaOut.Get(), GetPin(g_viewer.pNullRenderer, PINDIR_INPUT, 0));
+    ConnectPins(orbaOut.Get(), GetPin(g_viewer.pNullRenderer, PINDIR_INPUT, 0).Get());
   } else {
     g_viewer.pNullRenderer = nullptr;
     ErrorBox("Error #8d");
@@ -405,12 +404,12 @@ HRESULT CaptureVideo() {
   }
   TellFilterAreaOwner();
 
-  if (!TryZoomTextRenderer(preview)) {
-    hr = UseMixingRenderer(preview);
+  if (!TryZoomTextRenderer(preview.Get())) {
+    hr = UseMixingRenderer(preview.Get());
     if (FAILED(hr)) return hr;
   }
 
-  g_viewer.graphState = 2;
+  g_viewer.graphState = State_Running;
   hr = RegisterGraphInRot(g_viewer.pGraph, &g_viewer.rotCookie);
   if (FAILED(hr)) {
     ErrorBox("Failed to register filter graph with ROT!  hr=0x%x", static_cast<unsigned>(hr));
@@ -422,10 +421,33 @@ HRESULT CaptureVideo() {
   return S_OK;
 }
 
+void ReleaseZoomTextRenderer() {
+  g_viewer.pZTCCTV2Only = nullptr;  // shares g_pZTCCTV2's reference
+  orba::ReleaseAndClear(g_viewer.g_pZTCCTV2);
+  orba::ReleaseAndClear(g_viewer.ZT_RenderFilter);
+}
+
+void ReleaseGraphReferences(bool keepZoomTextRenderer) {
+  orba::ReleaseAndClear(g_viewer.pCameraControl);
+  orba::ReleaseAndClear(g_viewer.pMediaControl);
+  orba::ReleaseAndClear(g_viewer.pMediaEvent);
+  orba::ReleaseAndClear(g_viewer.pVideoWindow);
+  orba::ReleaseAndClear(g_viewer.pNullRenderer);
+  orba::ReleaseAndClear(g_viewer.pSmartTee);
+  orba::ReleaseAndClear(g_viewer.pOrbaProc);
+  orba::ReleaseAndClear(g_viewer.pWindowlessControl);
+  g_viewer.pPaintControl = nullptr;  // a copy of pWindowlessControl, no reference of its own
+  orba::ReleaseAndClear(g_viewer.pMixRenderer);
+  orba::ReleaseAndClear(g_viewer.pOrbaProcFilter);
+  if (!keepZoomTextRenderer) ReleaseZoomTextRenderer();
+  orba::ReleaseAndClear(g_viewer.pCaptureBuilder);
+  orba::ReleaseAndClear(g_viewer.pGraph);
+}
+
 void TeardownGraph() {
   if (g_viewer.pMediaControl) {
     g_viewer.pMediaControl->Stop();
-    g_viewer.graphState = 0;
+    g_viewer.graphState = State_Stopped;
   }
   if (g_viewer.pMediaEvent) g_viewer.pMediaEvent->SetNotifyWindow(0, 0, 0);
   if (g_viewer.pVideoWindow) {
@@ -436,29 +458,11 @@ void TeardownGraph() {
     RemoveGraphFromRot(g_viewer.rotCookie);
     g_viewer.rotCookie = 0;
   }
-  ReleaseAndClear(g_viewer.pCameraControl);
-  ReleaseAndClear(g_viewer.pMediaControl);
-  ReleaseAndClear(g_viewer.pMediaEvent);
-  ReleaseAndClear(g_viewer.pVideoWindow);
-  ReleaseAndClear(g_viewer.pNullRenderer);
-  ReleaseAndClear(g_viewer.pSmartTee);
-  ReleaseAndClear(g_viewer.pOrbaProc);
-  ReleaseAndClear(g_viewer.pWindowlessControl);
-  g_viewer.pPaintControl = nullptr;
-
   // The stopped graph goes too: kept, it would hold the camera's old capture
   // filter and every filter of this pass until the process ends. ZoomText's
   // renderer stays while it renders: the end of the pass hides its area first
   // and releases it after the graph has settled.
-  ReleaseAndClear(g_viewer.pMixRenderer);
-  ReleaseAndClear(g_viewer.pOrbaProcFilter);
-  if (!g_viewer.usingZTRenderer) {
-    g_viewer.pZTCCTV2Only = nullptr;  // shares g_pZTCCTV2's reference
-    ReleaseAndClear(g_viewer.g_pZTCCTV2);
-    ReleaseAndClear(g_viewer.ZT_RenderFilter);
-  }
-  ReleaseAndClear(g_viewer.pCaptureBuilder);
-  ReleaseAndClear(g_viewer.pGraph);
+  ReleaseGraphReferences(g_viewer.usingZTRenderer != 0);
 
   UnregisterViewerHotKeys();
   DestroyDecompressor();

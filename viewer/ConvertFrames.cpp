@@ -123,16 +123,15 @@ bool ListFrameNumbers(const char* folder, long after, std::vector<long>* numbers
     return false;
   }
   WIN32_FIND_DATAA found = {};
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  const orba::ScopedFind search(FindFirstFileA(pattern, &found));
+  if (!search) return GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
     long number = 0;
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
         ParseFrameFileName(found.cFileName, &number) && number > after) {
       numbers->push_back(number);
     }
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  } while (FindNextFileA(search.Get(), &found));
   std::sort(numbers->begin(), numbers->end());
   return true;
 }

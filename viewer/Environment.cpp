@@ -7,6 +7,7 @@
 #include "Settings.h"
 #include "ViewerState.h"
 #include "orba/ComPtr.h"
+#include "TRV_CCTV.h"
 #include "orba/Log.h"
 #include "orba/Scoped.h"
 #include "orba/Text.h"
@@ -266,7 +267,10 @@ void SwitchesForDriverDetection() {
 }
 
 void SwitchesAfterCctvInit() {
-  if (g_viewer.kavreloStatus != 2 && g_viewer.kavreloStatus != 3) return;
+  if (g_viewer.kavreloStatus != KAVRELO_IS_RUNNING &&
+      g_viewer.kavreloStatus != KAVRELO_NEW_API_IS_RUNNING) {
+    return;
+  }
   g_viewer.kavreloSeen = 1;
   if (IsWinXP() || IsVistaOrLater()) SetDirectDrawEmulationOnly(true);
 }

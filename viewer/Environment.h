@@ -56,7 +56,7 @@ void KeepPlatformLibrariesLoaded();
 
 // The switch moments of a run, in order.
 void SwitchesForDriverDetection();  // inside DetectDisplayDriverModel
-void SwitchesAfterCctvInit();       // after CCTV_Init: kavreloStatus 2 or 3
+void SwitchesAfterCctvInit();       // after CCTV_Init found a Kavrelo magnifier running
 void PrepareDirectInit();           // CaptureVideo begins
 void MyCompleteDirectInit();        // CaptureVideo has built the graph
 void RestoreSwitchesAtProgramEnd();

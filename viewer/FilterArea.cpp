@@ -1,6 +1,8 @@
 #include "FilterArea.h"
 
+#include "IORBAProc.h"
 #include "IORBAProcArea.h"
+#include "TRV_CCTV.h"
 #include "ViewerState.h"
 #include "orba/ComPtr.h"
 #include "orba/Log.h"
@@ -24,19 +26,19 @@ uint32_t ViewerVideoStreamId() { return static_cast<uint32_t>(GetCurrentProcessI
 
 long AreaCodeForViewMode(int32_t viewMode) {
   switch (viewMode) {
-    case kViewTop: return 4;
-    case kViewBottom: return 6;
-    case kViewLeft: return 3;
-    case kViewRight: return 5;
-    case kViewHidden: return 7;
-    default: return 2;
+    case kViewTop: return kModeTop;
+    case kViewBottom: return kModeBottom;
+    case kViewLeft: return kModeLeft;
+    case kViewRight: return kModeRight;
+    case kViewHidden: return kModeOff;
+    default: return kModeFull;
   }
 }
 
 long KavreloCodeForStatus(int32_t status) {
-  if (status == 2) return 101;
-  if (status == 3) return 103;
-  return 102;
+  if (status == KAVRELO_IS_RUNNING) return kCodeKavreloEnabled;
+  if (status == KAVRELO_NEW_API_IS_RUNNING) return kCodeKavreloNewApiEnabled;
+  return kCodeKavreloDisabled;
 }
 
 void TellFilterAreaOwner() {
@@ -62,5 +64,5 @@ void SetFilterAreaForLayout(int32_t viewMode) {
 
 void RemoveFilterArea() {
   if (g_viewer.usingZTRenderer) return;
-  RequestArea(100);
+  RequestArea(kCodeRemoveArea);
 }

@@ -14,6 +14,7 @@
 #include "ViewerState.h"
 #include "orba/ImagesDir.h"
 #include "orba/Log.h"
+#include "orba/Scoped.h"
 #include "orba/Text.h"
 
 namespace {
@@ -174,7 +175,7 @@ DWORD WINAPI RecoverFramesThread(LPVOID parameter) {
   DebugLine("Recovering the frame files in %s", job->folder);
   // The writer is made here: AVIFile joins the creating thread to a COM
   // apartment, and the viewer's thread must stay free to choose its own.
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  const orba::ComApartment apartment;
   job->params.writer = new (std::nothrow) AviWriter(job->tempVideo, kRecordingCodec,
                                                     kRecordingRate, kRecordingScale,
                                                     kRecordingQuality);
@@ -184,7 +185,6 @@ DWORD WINAPI RecoverFramesThread(LPVOID parameter) {
   std::free(job->params.fileBuffer);
   std::free(job->params.pictureBuffer);
   delete job;
-  if (SUCCEEDED(com)) CoUninitialize();
   return code;
 }
 
@@ -193,9 +193,7 @@ bool StampOfTemporaryVideo(const char* folder, char (&stamp)[orba::kTimeStampByt
   char pattern[kVideoPathBytes + 16];
   if (!orba::FormatBounded(pattern, sizeof pattern, "%s\\video_*.avi", folder)) return false;
   WIN32_FIND_DATAA found = {};
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  FindClose(search);
+  if (!orba::ScopedFind(FindFirstFileA(pattern, &found))) return false;
   const size_t n = std::strlen(found.cFileName);
   if (n <= 10) return false;  // "video_" + ".avi"
   return orba::FormatBounded(stamp, sizeof stamp, "%.*s", static_cast<int>(n - 10),
@@ -207,13 +205,12 @@ bool StampOfOldestFrame(const char* folder, char (&stamp)[orba::kTimeStampBytes]
   char pattern[kVideoPathBytes + 16];
   if (!orba::FormatBounded(pattern, sizeof pattern, "%s\\frame_*.jpg", folder)) return false;
   WIN32_FIND_DATAA found = {};
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
+  const orba::ScopedFind search(FindFirstFileA(pattern, &found));
+  if (!search) return false;
   FILETIME oldest = found.ftLastWriteTime;
-  while (FindNextFileA(search, &found)) {
+  while (FindNextFileA(search.Get(), &found)) {
     if (CompareFileTime(&found.ftLastWriteTime, &oldest) < 0) oldest = found.ftLastWriteTime;
   }
-  FindClose(search);
   FILETIME local;
   SYSTEMTIME t;
   if (!FileTimeToLocalFileTime(&oldest, &local) || !FileTimeToSystemTime(&local, &t)) return false;
@@ -225,16 +222,15 @@ void DeleteTemporaryVideos(const char* folder) {
   char pattern[kVideoPathBytes + 16];
   if (!orba::FormatBounded(pattern, sizeof pattern, "%s\\video_*.avi", folder)) return;
   WIN32_FIND_DATAA found = {};
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  const orba::ScopedFind search(FindFirstFileA(pattern, &found));
+  if (!search) return;
   do {
     char path[kVideoPathBytes + 64];
     if (orba::FormatBounded(path, sizeof path, "%s\\%s", folder, found.cFileName)) {
       DebugLine("The partial video %s is replaced by the recovered one", path);
       DeleteFileA(path);
     }
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  } while (FindNextFileA(search.Get(), &found));
 }
 
 bool RecoveryRunning() {
@@ -409,4 +405,46 @@ void RecoverLeftFrames() {
   DebugLine("Frame files of a cut-off recording kept in %s", kept);
   DeleteTemporaryVideos(kept);
   StartRecovery(kept, finalPath, stamp);
+}
+
+// ---- the conversion's frame buffers and decompressor, made at the start of a
+// pass and kept while a conversion still uses them
+
+void AllocateFrameBuffers() {
+  if (!g_viewer.tempBufferRGB) {
+    g_viewer.tempBufferRGB = static_cast<unsigned char*>(std::malloc(kFrameBufferBytes));
+  }
+  if (!g_viewer.tempBufferJPEG) {
+    g_viewer.tempBufferJPEG = static_cast<unsigned char*>(std::malloc(kFrameBufferBytes));
+  }
+  if (!g_viewer.tempBufferRGB) DebugLine("tempBufferRGB == NULL!");
+  if (!g_viewer.tempBufferJPEG) DebugLine("tempBufferJPEG == NULL!");
+}
+
+void FreeFrameBuffers() {
+  if (ConversionRunning()) {
+    DebugLine("The conversion still runs: its frame buffers are kept");
+    return;
+  }
+  std::free(g_viewer.tempBufferJPEG);
+  g_viewer.tempBufferJPEG = nullptr;
+  std::free(g_viewer.tempBufferRGB);
+  g_viewer.tempBufferRGB = nullptr;
+}
+
+void CreateDecompressor() {
+  // One kept for a running conversion serves this pass too.
+  if (!g_viewer.decomp) g_viewer.decomp = tjInitDecompress();
+  if (!g_viewer.decomp) DebugLine("decomp == NULL!");
+}
+
+void DestroyDecompressor() {
+  if (g_viewer.decomp && ConversionRunning()) {
+    DebugLine("The conversion still runs: its decompressor is kept");
+    return;
+  }
+  if (g_viewer.decomp) {
+    tjDestroy(g_viewer.decomp);
+    g_viewer.decomp = nullptr;
+  }
 }

@@ -57,3 +57,10 @@ void PlayRecordingSound(int resourceId);
 // the program's own.
 using RecordingSoundPlayer = void (*)(int resourceId);
 RecordingSoundPlayer SetRecordingSoundPlayer(RecordingSoundPlayer player);
+
+// Frame buffers and the JPEG decompressor of the conversion thread. Made at the start of
+// a pass; freeing them leaves them to a conversion that still runs.
+void AllocateFrameBuffers();
+void FreeFrameBuffers();
+void CreateDecompressor();
+void DestroyDecompressor();

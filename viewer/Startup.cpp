@@ -1,7 +1,5 @@
 #include "Startup.h"
 
-#include <turbojpeg.h>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -20,23 +18,21 @@
 #include "ViewerWindow.h"
 #include "ZoomTextPlacement.h"
 #include "FilterArea.h"
+#include "orba/ComPtr.h"
 #include "orba/Log.h"
 #include "orba/ZoomTextCctv.h"
 
 namespace {
 
 constexpr int kIconResource = 100;
-constexpr DWORD kViewerStyle = 0x90000020;  // popup, visible
-// No redraw, show, no owner z-order, no changing message, deferred erase.
-constexpr UINT kShrinkFlags = 0x2648;
-
-template <class T>
-void ReleaseAndClear(T*& p) {
-  if (p) {
-    p->Release();
-    p = nullptr;
-  }
-}
+// A visible popup. The low word belongs to the window class, and the viewer's
+// class gives its 0x20 no meaning; it is kept so the style stays the one
+// magnifiers and tests have always seen.
+constexpr DWORD kViewerStyle = WS_POPUP | WS_VISIBLE | 0x20;
+static_assert(kViewerStyle == 0x90000020, "the viewer window's style");
+constexpr UINT kShrinkFlags =
+    SWP_NOREDRAW | SWP_SHOWWINDOW | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING | SWP_DEFERERASE;
+static_assert(kShrinkFlags == 0x2648, "the one-pixel shrink's flags");
 
 void LogKavreloStatus(int status) {
   switch (status) {
@@ -61,7 +57,9 @@ void ShrinkViewerToOnePixel() {
 }
 
 void RunGraphAndSettle() {
+  // A graph that does not run shows the empty window; there is nothing else to do.
   if (g_viewer.pMediaControl) g_viewer.pMediaControl->Run();
+  // Gives the graph its first frames before the pass takes keys.
   Sleep(200);
 }
 
@@ -88,7 +86,7 @@ void StartupPass(bool firstPass) {
     FatalExit();
   }
 
-  ReleaseAndClear(g_viewer.pSrcFilter);
+  orba::ReleaseAndClear(g_viewer.pSrcFilter);
   FindCamera(&g_viewer.pSrcFilter);
   if (!g_viewer.pSrcFilter) {
     ErrorBox("Error #25A Sorry no or wrong camera Program ends\n");
@@ -186,6 +184,7 @@ WPARAM MainLoop() {
   MSG msg = {};
   for (;;) {
     if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      // A polling loop: a message waits at most this long, and nothing else runs here.
       Sleep(100);
       continue;
     }
@@ -207,23 +206,8 @@ WPARAM MainLoop() {
 // COM references the teardown leaves behind go before COM is uninitialised:
 // released later, they would call into servers COM has already unloaded.
 void ReleaseRemainingComReferences() {
-  ReleaseAndClear(g_viewer.pMediaControl);
-  ReleaseAndClear(g_viewer.pMediaEvent);
-  ReleaseAndClear(g_viewer.pVideoWindow);
-  ReleaseAndClear(g_viewer.pCameraControl);
-  ReleaseAndClear(g_viewer.pNullRenderer);
-  ReleaseAndClear(g_viewer.pSmartTee);
-  ReleaseAndClear(g_viewer.pOrbaProc);
-  ReleaseAndClear(g_viewer.pWindowlessControl);
-  g_viewer.pPaintControl = nullptr;
-  ReleaseAndClear(g_viewer.pMixRenderer);
-  ReleaseAndClear(g_viewer.pOrbaProcFilter);
-  g_viewer.pZTCCTV2Only = nullptr;  // shares g_pZTCCTV2's reference
-  ReleaseAndClear(g_viewer.g_pZTCCTV2);
-  ReleaseAndClear(g_viewer.ZT_RenderFilter);
-  ReleaseAndClear(g_viewer.pCaptureBuilder);
-  ReleaseAndClear(g_viewer.pGraph);
-  ReleaseAndClear(g_viewer.pSrcFilter);
+  ReleaseGraphReferences(/*keepZoomTextRenderer=*/false);
+  orba::ReleaseAndClear(g_viewer.pSrcFilter);
 }
 
 void EndOfPass(bool restart) {
@@ -237,15 +221,14 @@ void EndOfPass(bool restart) {
   WriteSettingFlag(kSkipFramesValue, g_viewer.skipFrames != 0);
   if (g_viewer.usingZTRenderer) ZTSetViewHide();
   RemoveFilterArea();
+  // The magnifiers act on the hidden view and the removed area in their own
+  // time; the graph they draw from stays up until they have.
   Sleep(200);
   Sleep(50);
   TeardownGraph();
+  // ZoomText's renderer is released only after the stopped graph has settled.
   Sleep(100);
-  if (g_viewer.usingZTRenderer) {
-    ReleaseAndClear(g_viewer.g_pZTCCTV2);
-    g_viewer.pZTCCTV2Only = nullptr;  // shares g_pZTCCTV2's reference
-    ReleaseAndClear(g_viewer.ZT_RenderFilter);
-  }
+  if (g_viewer.usingZTRenderer) ReleaseZoomTextRenderer();
   // Only a window that still exists sends the destroy message that must be skipped.
   if (restart && IsWindow(g_viewer.hwndViewer)) g_viewer.ignoreDestroyOnce = 1;
   DestroyWindow(g_viewer.hwndViewer);
@@ -256,45 +239,6 @@ void EndOfPass(bool restart) {
 }
 
 }  // namespace
-
-void AllocateFrameBuffers() {
-  if (!g_viewer.tempBufferRGB) {
-    g_viewer.tempBufferRGB = static_cast<unsigned char*>(std::malloc(kFrameBufferBytes));
-  }
-  if (!g_viewer.tempBufferJPEG) {
-    g_viewer.tempBufferJPEG = static_cast<unsigned char*>(std::malloc(kFrameBufferBytes));
-  }
-  if (!g_viewer.tempBufferRGB) DebugLine("tempBufferRGB == NULL!");
-  if (!g_viewer.tempBufferJPEG) DebugLine("tempBufferJPEG == NULL!");
-}
-
-void FreeFrameBuffers() {
-  if (ConversionRunning()) {
-    DebugLine("The conversion still runs: its frame buffers are kept");
-    return;
-  }
-  std::free(g_viewer.tempBufferJPEG);
-  g_viewer.tempBufferJPEG = nullptr;
-  std::free(g_viewer.tempBufferRGB);
-  g_viewer.tempBufferRGB = nullptr;
-}
-
-void CreateDecompressor() {
-  // One kept for a running conversion serves this pass too.
-  if (!g_viewer.decomp) g_viewer.decomp = tjInitDecompress();
-  if (!g_viewer.decomp) DebugLine("decomp == NULL!");
-}
-
-void DestroyDecompressor() {
-  if (g_viewer.decomp && ConversionRunning()) {
-    DebugLine("The conversion still runs: its decompressor is kept");
-    return;
-  }
-  if (g_viewer.decomp) {
-    tjDestroy(g_viewer.decomp);
-    g_viewer.decomp = nullptr;
-  }
-}
 
 void FatalExit() {
   // A video being made is finished first (bounded): the error ends the

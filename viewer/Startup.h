@@ -5,11 +5,5 @@
 // and the program end. Returns the process exit code.
 int RunViewer(HINSTANCE instance, const char* commandLine, int showCommand);
 
-// Frame buffers and the JPEG decompressor of the conversion thread.
-void AllocateFrameBuffers();
-void FreeFrameBuffers();
-void CreateDecompressor();
-void DestroyDecompressor();
-
 // Ends the process at once (fatal start-up errors): no teardown, no restoring.
 [[noreturn]] void FatalExit();

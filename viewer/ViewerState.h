@@ -119,7 +119,7 @@ struct ViewerState {
   // g_pZTCCTV2 and holds no reference of its own: release g_pZTCCTV2 only.
   IZoomTextCCTV2* pZTCCTV2Only;
   DWORD rotCookie;
-  int32_t graphState;       // 0 stopped, 2 running
+  int32_t graphState;       // State_Stopped or State_Running
 };
 
 extern ViewerState g_viewer;

@@ -120,9 +120,9 @@ LRESULT CALLBACK ViewerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
       if (g_viewer.pMediaControl) {
         if (IsIconic(window)) {
           g_viewer.pMediaControl->StopWhenReady();
-          g_viewer.graphState = 0;
+          g_viewer.graphState = State_Stopped;
         } else {
-          g_viewer.graphState = 2;
+          g_viewer.graphState = State_Running;
         }
       }
       break;

@@ -20,6 +20,21 @@ inline const GUID IID_IORBAProc = {
 // The filter's build number, reported by GetBuildNumber and in its log lines.
 constexpr long kORBAProcBuildNumber = ORBAPROC_VERSION_BUILD;
 
+// The codes of SetParams: the magnifier area's layout, its removal, and the
+// Kavrelo magnifier's state as the host found it.
+enum : long {
+  kModeFull = 2,
+  kModeLeft = 3,
+  kModeTop = 4,
+  kModeRight = 5,
+  kModeBottom = 6,
+  kModeOff = 7,
+  kCodeRemoveArea = 100,
+  kCodeKavreloEnabled = 101,
+  kCodeKavreloDisabled = 102,
+  kCodeKavreloNewApiEnabled = 103,
+};
+
 struct IORBAProc : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE SetReservedValues(long a, long b) = 0;         // 3
   virtual HRESULT STDMETHODCALLTYPE SetParams(long code, double dx, double dy) = 0;  // 4

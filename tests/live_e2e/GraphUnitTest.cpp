@@ -186,28 +186,29 @@ TEST_F(GraphParts, PinsOfTheSmartTeeByIndexNameAndConnection) {
   ASSERT_EQ(S_OK, CoCreateInstance(CLSID_SmartTee, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                    tee.PutVoid()));
   const ULONG refs = RefCount(tee.Get());
-  IPin* input = GetPin(tee.Get(), PINDIR_INPUT, 0);
-  ASSERT_NE(nullptr, input);
-  EXPECT_EQ(nullptr, GetPin(tee.Get(), PINDIR_INPUT, 1));
-  IPin* secondOut = GetPin(tee.Get(), PINDIR_OUTPUT, 1);
-  ASSERT_NE(nullptr, secondOut);
-  IPin* preview = FindPinByName(tee.Get(), "Preview");
-  IPin* capture = FindPinByName(tee.Get(), "Capture");
-  ASSERT_NE(nullptr, preview);
-  ASSERT_NE(nullptr, capture);
-  EXPECT_NE(preview, capture);
-  EXPECT_TRUE(secondOut == preview || secondOut == capture);
-  EXPECT_EQ(preview, FindPinByName(tee.Get(), "review")) << "a part of the name is enough";
-  EXPECT_EQ(nullptr, FindPinByName(tee.Get(), "preview")) << "case counts";
-  EXPECT_EQ(nullptr, FindPinByName(tee.Get(), "Input")) << "output pins only";
-  EXPECT_EQ(refs, RefCount(tee.Get())) << "the pins are lent, not given";
+  {
+    ASSERT_NE(nullptr, GetPin(tee.Get(), PINDIR_INPUT, 0).Get());
+    EXPECT_EQ(nullptr, GetPin(tee.Get(), PINDIR_INPUT, 1).Get());
+    const orba::ComPtr<IPin> secondOut = GetPin(tee.Get(), PINDIR_OUTPUT, 1);
+    ASSERT_NE(nullptr, secondOut.Get());
+    const orba::ComPtr<IPin> preview = FindPinByName(tee.Get(), "Preview");
+    const orba::ComPtr<IPin> capture = FindPinByName(tee.Get(), "Capture");
+    ASSERT_NE(nullptr, preview.Get());
+    ASSERT_NE(nullptr, capture.Get());
+    EXPECT_NE(preview.Get(), capture.Get());
+    EXPECT_TRUE(secondOut == preview || secondOut == capture);
+    EXPECT_EQ(preview.Get(), FindPinByName(tee.Get(), "review").Get()) << "a part of the name is enough";
+    EXPECT_EQ(nullptr, FindPinByName(tee.Get(), "preview").Get()) << "case counts";
+    EXPECT_EQ(nullptr, FindPinByName(tee.Get(), "Input").Get()) << "output pins only";
 
-  PIN_INFO info = {};
-  ASSERT_EQ(S_OK, preview->QueryPinInfo(&info));
-  if (info.pFilter) info.pFilter->Release();
-  EXPECT_EQ(PINDIR_OUTPUT, info.dir);
-  EXPECT_NE(nullptr, std::wcsstr(info.achName, L"Preview"));
-
+    PIN_INFO info = {};
+    ASSERT_EQ(S_OK, preview->QueryPinInfo(&info));
+    if (info.pFilter) info.pFilter->Release();
+    EXPECT_EQ(PINDIR_OUTPUT, info.dir);
+    EXPECT_NE(nullptr, std::wcsstr(info.achName, L"Preview"));
+  }
+  EXPECT_EQ(refs, RefCount(tee.Get())) << "every pin a lookup returned gave its reference back";
+  const orba::ComPtr<IPin> input = GetPin(tee.Get(), PINDIR_INPUT, 0);
   // The camera's output is unconnected until it feeds the tee.
   ComPtr<IGraphBuilder> graph;
   ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
@@ -224,7 +225,7 @@ TEST_F(GraphParts, PinsOfTheSmartTeeByIndexNameAndConnection) {
   ComPtr<IPin> none;
   EXPECT_EQ(E_FAIL, FindUnconnectedPin(camera.Get(), PINDIR_INPUT, &none));
   EXPECT_EQ(nullptr, none.Get());
-  ASSERT_EQ(S_OK, graph->Connect(out.Get(), input));
+  ASSERT_EQ(S_OK, graph->Connect(out.Get(), input.Get()));
   EXPECT_EQ(E_FAIL, FindUnconnectedPin(camera.Get(), PINDIR_OUTPUT, &none));
   EXPECT_EQ(nullptr, none.Get());
   ComPtr<IPin> teeOut;

@@ -89,6 +89,16 @@ class ComPtr {
   T* p_ = nullptr;
 };
 
+// For a raw interface pointer kept in a long-lived record: releases it once and
+// leaves null behind, so that a second call does nothing.
+template <class T>
+void ReleaseAndClear(T*& p) {
+  if (p) {
+    p->Release();
+    p = nullptr;
+  }
+}
+
 template <class T, class U>
 bool operator==(const ComPtr<T>& a, const ComPtr<U>& b) {
   return a.Get() == b.Get();
