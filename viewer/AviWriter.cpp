@@ -26,7 +26,6 @@ DWORD FrameBytes(int width, int height, int bitsPerPixel) {
 
 AviWriter::AviWriter(const char* fileName, DWORD codec, DWORD rate, DWORD scale, DWORD quality) {
   AVIFileInit();
-  memoryDC_ = nullptr;
   heap_ = nullptr;
   frameMemory_ = nullptr;
   sampleIndex_ = 0;
@@ -71,7 +70,7 @@ HRESULT AviWriter::AppendFirstFrame(int width, int height, const void* bits, int
 }
 
 HRESULT AviWriter::OpenMovie(int width, int height, int bitsPerPixel) {
-  memoryDC_ = CreateCompatibleDC(nullptr);
+  memoryDC_.Reset(CreateCompatibleDC(nullptr));
   if (!memoryDC_) {
     SetLastErrorMessage("Unable to Create Compatible DC");
     return E_FAIL;
@@ -157,10 +156,7 @@ HRESULT AviWriter::AppendNextFrame(int width, int height, const void* bits, int 
 
 void AviWriter::CloseAll() {
   state_ = kClosed;
-  if (memoryDC_) {
-    DeleteDC(memoryDC_);
-    memoryDC_ = nullptr;
-  }
+  memoryDC_.Reset();
   // The compressed stream holds the stream, which holds the file.
   if (compressedStream_) {
     AVIStreamRelease(compressedStream_);

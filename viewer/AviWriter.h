@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "orba/Scoped.h"
+
 // The stream header and the compression options are fixed records of the
 // 32-bit product; the ANSI variants keep their sizes.
 static_assert(sizeof(AVISTREAMINFOA) == 140, "AVISTREAMINFOA must be 140 bytes");
@@ -50,7 +52,7 @@ class AviWriter {
   void CloseAll();
   void SetLastErrorMessage(const char* text);
 
-  HDC memoryDC_;
+  orba::ScopedCreatedDC memoryDC_;
   HANDLE heap_;
   void* frameMemory_;
   int32_t sampleIndex_;

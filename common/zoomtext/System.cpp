@@ -1,5 +1,7 @@
 #include "orba/zoomtext/System.h"
 
+#include "orba/Scoped.h"
+
 namespace zoomtext {
 namespace {
 
@@ -10,10 +12,7 @@ class RealSystem final : public System {
     // exist, or a ZoomText starting just then would think it runs already.
     // It asks for the access a creation of the existing mutex would get, so a
     // mutex that may not be had that way counts as absent.
-    const HANDLE mutex = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, name);
-    if (!mutex) return false;
-    CloseHandle(mutex);
-    return true;
+    return static_cast<bool>(orba::ScopedHandle(OpenMutexW(MUTEX_ALL_ACCESS, FALSE, name)));
   }
 
   HWND FindTopLevelWindow(const wchar_t* className, const wchar_t* title) override {
