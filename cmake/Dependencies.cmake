@@ -1,24 +1,27 @@
-# libjpeg-turbo, prebuilt per target by scripts/build-deps.sh.
+# libjpeg-turbo, prebuilt per target by scripts/build-deps.sh. Without -DORBA_CACHE
+# the folder is the one the scripts use, taken from scripts/common.sh so that the
+# rule lives in one place: $ORBA_CACHE, else /var/cache/orba-build for root and
+# ${XDG_CACHE_HOME:-~/.cache}/orba-build for anyone else.
 if(NOT ORBA_CACHE)
-  if(DEFINED ENV{ORBA_CACHE})
-    set(ORBA_CACHE $ENV{ORBA_CACHE})
-  else()
-    set(ORBA_CACHE /var/cache/orba-build)
+  execute_process(
+    COMMAND bash -c ". \"$1\" && printf %s \"$ORBA_CACHE\"" common.sh
+            ${PROJECT_SOURCE_DIR}/scripts/common.sh
+    OUTPUT_VARIABLE ORBA_CACHE RESULT_VARIABLE orba_cache_result)
+  if(NOT orba_cache_result EQUAL 0 OR NOT ORBA_CACHE)
+    message(FATAL_ERROR "scripts/common.sh did not name the dependency folder; pass -DORBA_CACHE=<folder>")
   endif()
+  message(STATUS "Dependency folder: ${ORBA_CACHE}")
 endif()
-set(ORBA_TURBOJPEG_ROOT ${ORBA_CACHE}/libjpeg-turbo/install-${ORBA_ARCH}
-    CACHE PATH "libjpeg-turbo install folder for this target")
-find_library(ORBA_TURBOJPEG_LIB NAMES libturbojpeg.a turbojpeg
-  PATHS ${ORBA_TURBOJPEG_ROOT}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-find_path(ORBA_TURBOJPEG_INCLUDE turbojpeg.h
-  PATHS ${ORBA_TURBOJPEG_ROOT}/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-if(NOT ORBA_TURBOJPEG_LIB OR NOT ORBA_TURBOJPEG_INCLUDE)
-  message(FATAL_ERROR "libjpeg-turbo for ${ORBA_ARCH} not found in ${ORBA_TURBOJPEG_ROOT}; run scripts/build-deps.sh")
+# Worked out at each configure rather than kept in the CMake cache, so that a build
+# folder follows a changed ORBA_CACHE.
+set(orba_turbojpeg ${ORBA_CACHE}/libjpeg-turbo/install-${ORBA_ARCH})
+if(NOT EXISTS ${orba_turbojpeg}/lib/libturbojpeg.a OR NOT EXISTS ${orba_turbojpeg}/include/turbojpeg.h)
+  message(FATAL_ERROR "libjpeg-turbo for ${ORBA_ARCH} not found in ${orba_turbojpeg}; run scripts/build-deps.sh")
 endif()
 add_library(turbojpeg STATIC IMPORTED GLOBAL)
 set_target_properties(turbojpeg PROPERTIES
-  IMPORTED_LOCATION ${ORBA_TURBOJPEG_LIB}
-  INTERFACE_INCLUDE_DIRECTORIES ${ORBA_TURBOJPEG_INCLUDE})
+  IMPORTED_LOCATION ${orba_turbojpeg}/lib/libturbojpeg.a
+  INTERFACE_INCLUDE_DIRECTORIES ${orba_turbojpeg}/include)
 
 # GoogleTest, built for the target from the sources of Debian's googletest package.
 set(ORBA_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")

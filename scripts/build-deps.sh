@@ -18,10 +18,15 @@ fi
 
 src_dir=$(ls -d "$jt_root"/src/libjpeg-turbo-*/ 2>/dev/null | head -n 1 || true)
 if [ -z "$src_dir" ]; then
-  "$ORBA_ROOT/scripts/enable-deb-src.sh"
-  if ! ( mkdir -p "$jt_root/dl" && cd "$jt_root/dl" && apt-get source --download-only libjpeg-turbo ) ; then
-    apt-get update -qq
-    ( cd "$jt_root/dl" && apt-get source --download-only libjpeg-turbo )
+  mkdir -p "$jt_root/dl"
+  fetch_source() { ( cd "$jt_root/dl" && apt-get source --download-only libjpeg-turbo ); }
+  if [ "$(id -u)" = 0 ]; then
+    "$ORBA_ROOT/scripts/enable-deb-src.sh"
+    fetch_source || { apt-get update -qq; fetch_source; }
+  elif ! fetch_source; then
+    # The source entries and package lists are the system's; only root can add them.
+    echo "build-deps: apt-get cannot fetch the libjpeg-turbo source package; as root, run scripts/enable-deb-src.sh and apt-get update once, then this again" >&2
+    exit 1
   fi
   orig=$(ls "$jt_root"/dl/libjpeg-turbo_*.orig.tar.gz | head -n 1)
   mkdir -p "$jt_root/src"
