@@ -5,7 +5,10 @@
 #include <cstring>
 
 #include "FilterLog.h"
+#include "FilterSettings.h"
 #include "ORBAProc.h"
+#include "PictureNames.h"
+#include "PictureWrite.h"
 #include "orba/ImagesDir.h"
 #include "orba/Log.h"
 #include "orba/MediaType.h"

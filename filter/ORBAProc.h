@@ -11,7 +11,7 @@
 
 #include "IORBAProc.h"
 #include "IORBAProcArea.h"
-#include "PictureFiles.h"
+#include "FilterPaths.h"
 #include "SaveAsDialog.h"
 #include "dshow_base/Streams.h"
 #include "orba/ZoomTextCctv.h"

@@ -9,7 +9,9 @@
 #include <string>
 
 #include "FilterLog.h"
-#include "PictureFiles.h"
+#include "FilterSettings.h"
+#include "PictureNames.h"
+#include "PictureWrite.h"
 #include "orba/ImagesDir.h"
 #include "orba/Log.h"
 #include "orba/Scoped.h"
@@ -35,23 +37,26 @@ struct SaveAsDialog::Job {
 
 namespace {
 
+// The file name buffer of the Save As dialog, in wide characters.
+constexpr size_t kDialogPathChars = MAX_PATH;
+
 // The dialog's pre-filled path: the free picture name in the folder, else in
 // the picture folder, else the name alone; it always fits the dialog's buffer.
 void DefaultDialogPath(const char* folder, const char* stamp, wchar_t (&out)[kDialogPathChars]) {
   char path[kPathBytes];
   if (FreePicturePath(folder, stamp, path, sizeof path)) {
     DebugLine("%s", path);
-    if (AnsiToWide(path, out, kDialogPathChars)) return;
+    if (orba::AnsiToWide(path, out, kDialogPathChars)) return;
   }
   char pictures[kPathBytes];
   GetImagesDirPath(pictures, sizeof pictures);
   if (FreePicturePath(pictures, stamp, path, sizeof path) &&
-      AnsiToWide(path, out, kDialogPathChars)) {
+      orba::AnsiToWide(path, out, kDialogPathChars)) {
     return;
   }
   char name[orba::kTimeStampBytes + 8];
   orba::FormatBounded(name, sizeof name, "%s.jpg", stamp);
-  AnsiToWide(name, out, kDialogPathChars);
+  orba::AnsiToWide(name, out, kDialogPathChars);
 }
 
 // The folder part of a chosen path: everything before its last backslash,
@@ -75,7 +80,7 @@ void RememberFolder(const std::wstring& chosen) {
   }
   DebugWide(shortFolder);
   char remembered[kPathBytes];
-  if (!WideToAnsi(shortFolder, remembered, sizeof remembered)) {
+  if (!orba::WideToAnsi(shortFolder, remembered, sizeof remembered)) {
     DebugLine("Picture folder not remembered: not an ANSI path");
     return;
   }
