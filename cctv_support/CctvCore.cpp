@@ -1,6 +1,7 @@
 #include "CctvCore.h"
 
 #include <cstring>
+#include <new>
 
 #include "TRV_CCTV.h"
 #include "orba/Log.h"
@@ -25,10 +26,10 @@ struct LibraryState {
   NotifyTarget notify{0, 0};
   HKEY notifyRoot = nullptr;  // where notify.window's value was written
   HANDLE processedEvent = nullptr;  // shared by name with the magnifier; kept for ever
-  HANDLE renderMutex = nullptr;
+  orba::ScopedHandle renderMutex;
   int32_t lastOptionA = -1;
   int32_t lastOptionB = -1;
-  HDC display = nullptr;
+  orba::ScopedCreatedDC display;  // CreateDC("DISPLAY"): the road to the driver
   DWORD controlThread = 0;
   uint32_t escapeNumber = kEscapeOld;
   HBITMAP cachedBitmap = nullptr;
@@ -38,7 +39,11 @@ struct LibraryState {
   uint32_t surfaceAnswer = 0;
 };
 
-LibraryState g_state;
+// Made in place and never destroyed: CCTV_Close releases the context and the
+// mutex, and a library unloaded without it must not call DeleteDC from a static
+// destructor under the loader lock.
+alignas(LibraryState) unsigned char g_stateStorage[sizeof(LibraryState)];
+LibraryState& g_state = *new (g_stateStorage) LibraryState;
 
 uint32_t Escape(HDC dc, uint32_t function, uint32_t arg1, const void* payload = nullptr,
                 size_t payloadBytes = 0) {
@@ -95,7 +100,7 @@ DWORD QueryControlThread(HWND control) {
 bool DriverAnswersHandshake(uint32_t handshakeEscape, uint32_t signature) {
   if (!g_state.display) return false;
   uint8_t answer[kHandshakeAnswerBytes];
-  const uint32_t signed_ = DriverEscape(g_state.display, handshakeEscape, kFnHandshake, 0,
+  const uint32_t signed_ = DriverEscape(g_state.display.Get(), handshakeEscape, kFnHandshake, 0,
                                         nullptr, 0, answer, sizeof answer);
   uint32_t active = 0;
   std::memcpy(&active, answer + kHandshakeActiveOffset, sizeof active);
@@ -110,8 +115,8 @@ int NegotiateDriver() {
     g_state.escapeNumber = old ? kEscapeOld : 0;
     if (!old) return KAVRELO_IS_NOT_RUNNING;
   }
-  return Escape(g_state.display, kFnSurfaceOf, 0) != 0 ? KAVRELO_NEW_API_IS_RUNNING
-                                                         : KAVRELO_IS_RUNNING;
+  return Escape(g_state.display.Get(), kFnSurfaceOf, 0) != 0 ? KAVRELO_NEW_API_IS_RUNNING
+                                                               : KAVRELO_IS_RUNNING;
 }
 
 bool Post(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -123,8 +128,8 @@ DWORD WaitProcessed() { return WaitForSingleObject(g_state.processedEvent, kProc
 // The blits only wait until no renderer holds the mutex; they never hold it.
 void WaitRenderMutexFree() {
   if (!g_state.renderMutex) return;
-  const DWORD w = WaitForSingleObject(g_state.renderMutex, INFINITE);
-  if (w == WAIT_OBJECT_0 || w == WAIT_ABANDONED) ReleaseMutex(g_state.renderMutex);
+  const DWORD w = WaitForSingleObject(g_state.renderMutex.Get(), INFINITE);
+  if (w == WAIT_OBJECT_0 || w == WAIT_ABANDONED) ReleaseMutex(g_state.renderMutex.Get());
 }
 
 // Steps shared by both blits. Gives the context the record goes to and fills
@@ -135,12 +140,14 @@ bool PrepareBlit(HDC destination, HBITMAP bitmap, int x, int y, int width, int h
                  int sourceX, int sourceY, HDC* target, BlitRecord* record) {
   WaitRenderMutexFree();
   if (bitmap != g_state.cachedBitmap) {
-    if (g_state.driverBitmap != 0) Escape(g_state.display, kFnReleaseBitmap, g_state.driverBitmap);
+    if (g_state.driverBitmap != 0) {
+      Escape(g_state.display.Get(), kFnReleaseBitmap, g_state.driverBitmap);
+    }
     g_state.driverBitmap =
-        bitmap ? Escape(g_state.display, kFnRegisterBitmap, HandleValue(bitmap)) : 0;
+        bitmap ? Escape(g_state.display.Get(), kFnRegisterBitmap, HandleValue(bitmap)) : 0;
     g_state.cachedBitmap = bitmap;
   }
-  *target = destination ? destination : g_state.display;
+  *target = destination ? destination : g_state.display.Get();
   if (!g_state.destinationKnown || destination != g_state.cachedDestination) {
     g_state.surfaceAnswer = Escape(*target, kFnSurfaceOf, 0);
     g_state.cachedDestination = destination;
@@ -234,13 +241,14 @@ int Init(HWND notifyWindow, UINT notifyMessage) {
     g_state.processedEvent = CreateEventA(nullptr, FALSE, TRUE, kProcessedEventName);
   }
 
-  // The viewer calls again at every start-up pass without closing in between.
-  if (g_state.renderMutex) CloseHandle(g_state.renderMutex);
-  if (g_state.display) DeleteDC(g_state.display);
-  g_state.renderMutex = CreateMutexA(nullptr, FALSE, nullptr);
+  // The viewer calls again at every start-up pass without closing in between:
+  // the previous pass's mutex and context go before the new ones are made.
+  g_state.renderMutex.Reset();
+  g_state.display.Reset();
+  g_state.renderMutex.Reset(CreateMutexA(nullptr, FALSE, nullptr));
   g_state.lastOptionA = -1;
   g_state.lastOptionB = -1;
-  g_state.display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+  g_state.display.Reset(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
 
   int result = KAVRELO_IS_NOT_RUNNING;
   if (HWND control = FindControlWindow()) {
@@ -259,7 +267,7 @@ DWORD Close() {
     if (Post(kMsgClearViewport, 0, 0)) WaitProcessed();
   }
   if (g_state.driverBitmap != 0 && g_state.display) {
-    Escape(g_state.display, kFnReleaseBitmap, g_state.driverBitmap);
+    Escape(g_state.display.Get(), kFnReleaseBitmap, g_state.driverBitmap);
   }
   // Forget the bitmap even when its registration had failed, so that the next
   // session registers it afresh.
@@ -269,10 +277,9 @@ DWORD Close() {
   g_state.cachedDestination = nullptr;
   g_state.surfaceAnswer = 0;
   g_state.controlThread = 0;
-  if (g_state.display) DeleteDC(g_state.display);
-  g_state.display = nullptr;
-  if (g_state.renderMutex) CloseHandle(g_state.renderMutex);
-  g_state.renderMutex = nullptr;
+  // Released here, not at unload: see g_state.
+  g_state.display.Reset();
+  g_state.renderMutex.Reset();
 
   DWORD result = ERROR_SUCCESS;
   if (g_state.notify.window != 0) {
@@ -308,11 +315,11 @@ DWORD ClearViewport() {
 }
 
 void StartRender(DWORD value) {
-  if (g_state.display) Escape(g_state.display, kFnStartRender, static_cast<uint32_t>(value));
+  if (g_state.display) Escape(g_state.display.Get(), kFnStartRender, static_cast<uint32_t>(value));
 }
 
 void StopRender() {
-  if (g_state.display) Escape(g_state.display, kFnStopRender, 0);
+  if (g_state.display) Escape(g_state.display.Get(), kFnStopRender, 0);
 }
 
 void DriverBitBlt(HDC destination, int x, int y, HBITMAP bitmap, int width, int height,
