@@ -11,6 +11,12 @@
 extern "C" LONG NTAPI RtlGetVersion(PRTL_OSVERSIONINFOW info);
 
 namespace trv_cctv {
+
+// CCTV_Init's answers are the magnifier family's own status numbers.
+static_assert(KAVRELO_IS_NOT_RUNNING == 0 && KAVRELO_API_NOT_SUPPORTED == 1 &&
+                  KAVRELO_IS_RUNNING == 2 && KAVRELO_NEW_API_IS_RUNNING == 3,
+              "the Kavrelo status values");
+
 namespace {
 
 // The registration value's data: window, then message, as one 8-byte value.
@@ -18,7 +24,7 @@ struct NotifyTarget {
   uint32_t window;
   uint32_t message;
 };
-static_assert(sizeof(NotifyTarget) == 8, "notify target is one 8-byte value");
+static_assert(sizeof(NotifyTarget) == kNotifyDataBytes, "notify target is one 8-byte value");
 
 // One copy per process that loads the library. The callers serialise their
 // calls (the viewer's thread, the filter's parameter lock), so there is no lock.
@@ -60,7 +66,7 @@ LONG WriteRegistration() {
   if (rc != ERROR_SUCCESS) return rc;
   char name[kNotifyValueNameBytes];
   if (!FormatNotifyValueName(g_state.notify.window, name)) return ERROR_INVALID_DATA;
-  uint8_t data[8];
+  uint8_t data[kNotifyDataBytes];
   MakeNotifyData(g_state.notify.window, g_state.notify.message, data);
   return RegSetValueExA(key.Get(), name, 0, REG_BINARY, data, sizeof data);
 }
@@ -95,7 +101,7 @@ DWORD QueryControlThread(HWND control) {
   return static_cast<DWORD>(reply);
 }
 
-// Function 28 under one handshake escape; true when the driver signs with the
+// kFnHandshake under one handshake escape; true when the driver signs with the
 // expected signature and says it takes part.
 bool DriverAnswersHandshake(uint32_t handshakeEscape, uint32_t signature) {
   if (!g_state.display) return false;
@@ -132,10 +138,10 @@ void WaitRenderMutexFree() {
   if (w == WAIT_OBJECT_0 || w == WAIT_ABANDONED) ReleaseMutex(g_state.renderMutex.Get());
 }
 
-// Steps shared by both blits. Gives the context the record goes to and fills
-// the record's first two fields; false when there is nothing to draw with.
-// The record of both blits: the destination rectangle and the source origin
-// filled in; false when the driver knows no surface or bitmap to blit.
+// What both blits do first: registers a new bitmap with the driver, learns the
+// destination's surface, and fills the record (surface, bitmap, destination
+// rectangle, source origin). target receives the context the escape goes to.
+// False when the driver knows no surface or bitmap to blit.
 bool PrepareBlit(HDC destination, HBITMAP bitmap, int x, int y, int width, int height,
                  int sourceX, int sourceY, HDC* target, BlitRecord* record) {
   WaitRenderMutexFree();
@@ -181,8 +187,9 @@ int32_t AddWrapped(int32_t x, int32_t extent) {
 }
 
 HKEY NotifyRootFor(DWORD platformId, DWORD majorVersion) {
-  return platformId == VER_PLATFORM_WIN32_NT && majorVersion == 6 ? HKEY_CURRENT_USER
-                                                                   : HKEY_LOCAL_MACHINE;
+  return platformId == VER_PLATFORM_WIN32_NT && majorVersion == kUserNotifyMajorVersion
+             ? HKEY_CURRENT_USER
+             : HKEY_LOCAL_MACHINE;
 }
 
 HKEY NotifyRootForThisSystem() {
@@ -198,10 +205,11 @@ bool FormatNotifyValueName(uint32_t window, char (&name)[kNotifyValueNameBytes])
   return orba::FormatBounded(name, sizeof name, "%08x", static_cast<unsigned>(window));
 }
 
-void MakeNotifyData(uint32_t window, uint32_t message, uint8_t (&data)[8]) {
-  for (int i = 0; i < 4; ++i) {
+void MakeNotifyData(uint32_t window, uint32_t message, uint8_t (&data)[kNotifyDataBytes]) {
+  constexpr size_t kWord = sizeof(uint32_t);
+  for (size_t i = 0; i < kWord; ++i) {
     data[i] = static_cast<uint8_t>(window >> (8 * i));
-    data[4 + i] = static_cast<uint8_t>(message >> (8 * i));
+    data[kWord + i] = static_cast<uint8_t>(message >> (8 * i));
   }
 }
 
@@ -234,6 +242,8 @@ int Init(HWND notifyWindow, UINT notifyMessage) {
   // otherwise stay behind, naming a window that no longer exists.
   if (g_state.notify.window != 0 && g_state.notify.window != window) RemoveRegistration();
   g_state.notify = {window, static_cast<uint32_t>(notifyMessage)};
+  // A failed registration only costs the notifications; Init's answer is about
+  // the magnifier, so its error is not passed on.
   if (window != 0) WriteRegistration();
 
   if (!g_state.processedEvent) {
@@ -264,6 +274,8 @@ DWORD Close() {
   StopRender();
   if (g_state.controlThread != 0) {
     ResetEvent(g_state.processedEvent);
+    // The wait's outcome is not Close's answer: a magnifier that does not
+    // confirm in time is let go all the same.
     if (Post(kMsgClearViewport, 0, 0)) WaitProcessed();
   }
   if (g_state.driverBitmap != 0 && g_state.display) {
@@ -289,6 +301,7 @@ DWORD Close() {
   return result;
 }
 
+// Answers 1 in every case, confirmed or not: callers take the viewport as sent.
 int SetViewport(int left, int top, int right, int bottom, int optionA, int optionB) {
   if (g_state.controlThread == 0) return 1;
   ResetEvent(g_state.processedEvent);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "IORBAProc.h"
+#include "ORBAProc.h"
 #include "dshow_base/Streams.h"
 
 class ORBAProcProperties : public CBasePropertyPage {
@@ -27,7 +28,7 @@ class ORBAProcProperties : public CBasePropertyPage {
   void SendArea(HWND hwnd, long mode);
 
   IORBAProc* m_pProc = nullptr;
-  long m_mode = 7;
+  long m_mode = ORBAProc::kModeOff;
   double m_dx = 1.0;
   double m_dy = 1.0;
 };

@@ -54,7 +54,7 @@ void DefaultDialogPath(const char* folder, const char* stamp, wchar_t (&out)[kDi
       orba::AnsiToWide(path, out, kDialogPathChars)) {
     return;
   }
-  char name[orba::kTimeStampBytes + 8];
+  char name[orba::kTimeStampBytes + sizeof ".jpg"];
   orba::FormatBounded(name, sizeof name, "%s.jpg", stamp);
   orba::AnsiToWide(name, out, kDialogPathChars);
 }
@@ -84,6 +84,8 @@ void RememberFolder(const std::wstring& chosen) {
     DebugLine("Picture folder not remembered: not an ANSI path");
     return;
   }
+  // Not remembering the folder costs only the next dialog's start folder; the
+  // picture is saved, so a registry error is not reported.
   WriteSettingsText(kImageFolderPathValue, remembered);
 }
 
@@ -113,10 +115,12 @@ void RunDialog(SaveAsDialog::Job* job) {
   // An existing file is replaced only after the user has said so.
   ofn.Flags = OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT;
   const BOOL chose = GetSaveFileNameW(&ofn);
+  // Log readers and the tests look for these two exact lines.
   if (!chose) {
     DebugLine("Gick ej!");
   } else {
     DebugLine("HEJ!");
+    // Ends the text whatever the dialog left in the buffer.
     fileName[kDialogPathChars - 1] = L'\0';
     DebugWide(fileName);
     std::wstring chosen(fileName);
@@ -139,9 +143,10 @@ DWORD WINAPI DialogThread(LPVOID parameter) {
 // Answers every dialog window of the dialog's thread: No to a Yes/No question
 // (the replace question: the old file stays), Cancel to the rest.
 BOOL CALLBACK CancelDialogWindow(HWND window, LPARAM) {
+  constexpr char kDialogClass[] = "#32770";  // the system's dialog box class
   char className[16] = {};
   GetClassNameA(window, className, sizeof className);
-  if (std::strcmp(className, "#32770") != 0) return TRUE;
+  if (std::strcmp(className, kDialogClass) != 0) return TRUE;
   const int id = GetDlgItem(window, IDNO) ? IDNO : IDCANCEL;
   PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
