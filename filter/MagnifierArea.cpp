@@ -188,7 +188,8 @@ bool ORBAProc::InitDirectDraw() {
   bool answer = false;
   HRESULT hr = m_pDirectDraw ? S_OK : DirectDrawCreate(nullptr, &m_pDirectDraw, nullptr);
   if (FAILED(hr)) {
-    m_pDirectDraw = nullptr;
+    // What a failed call left in its out-parameter is no reference: not released.
+    m_pDirectDraw.Detach();
     SetStatus("DirectDrawCreate FAILED (%8.8lX)", static_cast<unsigned long>(hr));
     FilterLog("%s", m_statusText);
   } else if (FAILED(hr = m_pDirectDraw->SetCooperativeLevel(m_desktopWindow, DDSCL_NORMAL))) {
@@ -200,16 +201,12 @@ bool ORBAProc::InitDirectDraw() {
     desc.dwSize = sizeof desc;
     desc.dwFlags = DDSD_CAPS;
     desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-    // A surface of an earlier call is dropped, not leaked.
-    if (m_pPrimarySurface) {
-      m_pPrimarySurface->Release();
-      m_pPrimarySurface = nullptr;
-    }
+    // A surface of an earlier call is dropped, not leaked: & releases it first.
     hr = m_pDirectDraw->CreateSurface(&desc, &m_pPrimarySurface, nullptr);
     if (SUCCEEDED(hr)) {
       answer = true;
     } else {
-      m_pPrimarySurface = nullptr;
+      m_pPrimarySurface.Detach();  // as above: no reference to release
       SetStatus("IDirectDraw_CreateSurface(primary) FAILED (%8.8lX)", static_cast<unsigned long>(hr));
       FilterLog("IDirectDraw_CreateSurface(primary) FAILED ");
     }
@@ -222,12 +219,7 @@ bool ORBAProc::InitDirectDraw() {
 void ORBAProc::ExitDirectDraw() {
   CAutoLock lock(&m_csParams);
   FilterLog("ExitDirectDraw entry");
-  if (m_pPrimarySurface) {
-    m_pPrimarySurface->Release();
-    m_pPrimarySurface = nullptr;
-  }
-  if (m_pDirectDraw) {
-    m_pDirectDraw->Release();
-    m_pDirectDraw = nullptr;
-  }
+  // The surface goes before the DirectDraw object that made it.
+  m_pPrimarySurface.Reset();
+  m_pDirectDraw.Reset();
 }

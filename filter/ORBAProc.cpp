@@ -345,5 +345,5 @@ long ORBAProc::KavreloStatus() {
 
 bool ORBAProc::HoldsDirectDraw() {
   CAutoLock lock(&m_csParams);
-  return m_pDirectDraw != nullptr || m_pPrimarySurface != nullptr;
+  return m_pDirectDraw || m_pPrimarySurface;
 }

@@ -14,6 +14,7 @@
 #include "FilterPaths.h"
 #include "SaveAsDialog.h"
 #include "dshow_base/Streams.h"
+#include "orba/ComPtr.h"
 #include "orba/ZoomTextCctv.h"
 
 class ORBAProc : public CTransformFilter,
@@ -124,8 +125,8 @@ class ORBAProc : public CTransformFilter,
   LONG m_frameWidth = 0;
   LONG m_frameHeight = 0;
   long m_reservedA = 0;
-  IDirectDrawSurface* m_pPrimarySurface = nullptr;
-  IDirectDraw* m_pDirectDraw = nullptr;
+  orba::ComPtr<IDirectDrawSurface> m_pPrimarySurface;
+  orba::ComPtr<IDirectDraw> m_pDirectDraw;
   HWND m_desktopWindow = nullptr;
   long m_areaActive = 0;
   long m_kavreloStatus = 0;

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <new>
+#include <utility>
 
 #include "ORBAProcResource.h"
 
@@ -60,27 +61,24 @@ ORBAProcProperties::ORBAProcProperties(LPUNKNOWN pUnk, HRESULT* phr)
   if (phr) *phr = S_OK;
 }
 
-ORBAProcProperties::~ORBAProcProperties() {
-  // A frame that drops the page without disconnecting must not leak the filter.
-  if (m_pProc) m_pProc->Release();
-}
+// A frame that drops the page without disconnecting must not leak the filter:
+// m_pProc lets it go.
+ORBAProcProperties::~ORBAProcProperties() = default;
 
 HRESULT ORBAProcProperties::OnConnect(IUnknown* pUnknown) {
   if (!pUnknown) return E_POINTER;
-  IORBAProc* proc = nullptr;
-  if (FAILED(pUnknown->QueryInterface(IID_IORBAProc, reinterpret_cast<void**>(&proc))) || !proc) {
+  orba::ComPtr<IORBAProc> proc;
+  if (FAILED(pUnknown->QueryInterface(IID_IORBAProc, proc.PutVoid())) || !proc) {
     return E_NOINTERFACE;
   }
   // A second connect replaces the first object rather than leaking it.
-  if (m_pProc) m_pProc->Release();
-  m_pProc = proc;
+  m_pProc = std::move(proc);
   return S_OK;
 }
 
 HRESULT ORBAProcProperties::OnDisconnect() {
   if (!m_pProc) return E_UNEXPECTED;
-  m_pProc->Release();
-  m_pProc = nullptr;
+  m_pProc.Reset();
   return S_OK;
 }
 

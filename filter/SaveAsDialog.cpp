@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "FilterLog.h"
 #include "FilterSettings.h"
@@ -160,27 +161,25 @@ constexpr DWORD kCancelRepeatMs = 100;
 SaveAsDialog::~SaveAsDialog() {
   Close(kCloseWaitMs);
   CAutoLock lock(&lock_);
-  if (thread_) CloseHandle(thread_);
-  thread_ = nullptr;
+  thread_.Reset();
   if (job_) job_->Release();
   job_ = nullptr;
 }
 
 bool SaveAsDialog::IsOpen() {
   CAutoLock lock(&lock_);
-  return thread_ && WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT;
+  return thread_ && WaitForSingleObject(thread_.Get(), 0) == WAIT_TIMEOUT;
 }
 
 bool SaveAsDialog::Open(HWND owner, const uint8_t* data, size_t size, const char* folder,
                         const char* stamp) {
   CAutoLock lock(&lock_);
   if (thread_) {
-    if (WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT) {
+    if (WaitForSingleObject(thread_.Get(), 0) == WAIT_TIMEOUT) {
       FilterLog("Save As refused: a Save As dialog is already open");
       return false;
     }
-    CloseHandle(thread_);
-    thread_ = nullptr;
+    thread_.Reset();
     threadId_ = 0;
   }
   if (job_) {
@@ -213,7 +212,7 @@ bool SaveAsDialog::Open(HWND owner, const uint8_t* data, size_t size, const char
     return false;
   }
   DWORD id = 0;
-  HANDLE thread = CreateThread(nullptr, 0, DialogThread, job, 0, &id);
+  orba::ScopedHandle thread(CreateThread(nullptr, 0, DialogThread, job, 0, &id));
   if (!thread) {
     FilterLog("Save As refused: no dialog thread (error %lu)", GetLastError());
     FreeLibrary(job->module);
@@ -221,25 +220,26 @@ bool SaveAsDialog::Open(HWND owner, const uint8_t* data, size_t size, const char
     return false;
   }
   job_ = job;
-  thread_ = thread;
+  thread_ = std::move(thread);
   threadId_ = id;
   return true;
 }
 
 void SaveAsDialog::Close(DWORD timeoutMs) {
-  HANDLE thread = nullptr;
+  // A handle of its own: the wait goes on outside the lock.
+  orba::ScopedHandle owned;
   DWORD threadId = 0;
   {
     CAutoLock lock(&lock_);
-    if (!thread_ || WaitForSingleObject(thread_, 0) != WAIT_TIMEOUT) return;
-    if (!DuplicateHandle(GetCurrentProcess(), thread_, GetCurrentProcess(), &thread, SYNCHRONIZE,
-                         FALSE, 0)) {
+    if (!thread_ || WaitForSingleObject(thread_.Get(), 0) != WAIT_TIMEOUT) return;
+    if (!DuplicateHandle(GetCurrentProcess(), thread_.Get(), GetCurrentProcess(), owned.Put(),
+                         SYNCHRONIZE, FALSE, 0)) {
       return;
     }
     threadId = threadId_;
     InterlockedExchange(&job_->cancelled, 1);
   }
-  orba::ScopedHandle owned(thread);
+  HANDLE thread = owned.Get();
   FilterLog("Closing the open Save As dialog");
   const DWORD start = GetTickCount();
   for (;;) {
