@@ -1,6 +1,7 @@
 #include "CctvCore.h"
 
 #include <cstring>
+#include <new>
 
 #include "TRV_CCTV.h"
 #include "orba/Log.h"
@@ -10,6 +11,12 @@
 extern "C" LONG NTAPI RtlGetVersion(PRTL_OSVERSIONINFOW info);
 
 namespace trv_cctv {
+
+// CCTV_Init's answers are the magnifier family's own status numbers.
+static_assert(KAVRELO_IS_NOT_RUNNING == 0 && KAVRELO_API_NOT_SUPPORTED == 1 &&
+                  KAVRELO_IS_RUNNING == 2 && KAVRELO_NEW_API_IS_RUNNING == 3,
+              "the Kavrelo status values");
+
 namespace {
 
 // The registration value's data: window, then message, as one 8-byte value.
@@ -17,7 +24,7 @@ struct NotifyTarget {
   uint32_t window;
   uint32_t message;
 };
-static_assert(sizeof(NotifyTarget) == 8, "notify target is one 8-byte value");
+static_assert(sizeof(NotifyTarget) == kNotifyDataBytes, "notify target is one 8-byte value");
 
 // One copy per process that loads the library. The callers serialise their
 // calls (the viewer's thread, the filter's parameter lock), so there is no lock.
@@ -25,10 +32,10 @@ struct LibraryState {
   NotifyTarget notify{0, 0};
   HKEY notifyRoot = nullptr;  // where notify.window's value was written
   HANDLE processedEvent = nullptr;  // shared by name with the magnifier; kept for ever
-  HANDLE renderMutex = nullptr;
+  orba::ScopedHandle renderMutex;
   int32_t lastOptionA = -1;
   int32_t lastOptionB = -1;
-  HDC display = nullptr;
+  orba::ScopedCreatedDC display;  // CreateDC("DISPLAY"): the road to the driver
   DWORD controlThread = 0;
   uint32_t escapeNumber = kEscapeOld;
   HBITMAP cachedBitmap = nullptr;
@@ -38,7 +45,11 @@ struct LibraryState {
   uint32_t surfaceAnswer = 0;
 };
 
-LibraryState g_state;
+// Made in place and never destroyed: CCTV_Close releases the context and the
+// mutex, and a library unloaded without it must not call DeleteDC from a static
+// destructor under the loader lock.
+alignas(LibraryState) unsigned char g_stateStorage[sizeof(LibraryState)];
+LibraryState& g_state = *new (g_stateStorage) LibraryState;
 
 uint32_t Escape(HDC dc, uint32_t function, uint32_t arg1, const void* payload = nullptr,
                 size_t payloadBytes = 0) {
@@ -55,7 +66,7 @@ LONG WriteRegistration() {
   if (rc != ERROR_SUCCESS) return rc;
   char name[kNotifyValueNameBytes];
   if (!FormatNotifyValueName(g_state.notify.window, name)) return ERROR_INVALID_DATA;
-  uint8_t data[8];
+  uint8_t data[kNotifyDataBytes];
   MakeNotifyData(g_state.notify.window, g_state.notify.message, data);
   return RegSetValueExA(key.Get(), name, 0, REG_BINARY, data, sizeof data);
 }
@@ -90,12 +101,12 @@ DWORD QueryControlThread(HWND control) {
   return static_cast<DWORD>(reply);
 }
 
-// Function 28 under one handshake escape; true when the driver signs with the
+// kFnHandshake under one handshake escape; true when the driver signs with the
 // expected signature and says it takes part.
 bool DriverAnswersHandshake(uint32_t handshakeEscape, uint32_t signature) {
   if (!g_state.display) return false;
   uint8_t answer[kHandshakeAnswerBytes];
-  const uint32_t signed_ = DriverEscape(g_state.display, handshakeEscape, kFnHandshake, 0,
+  const uint32_t signed_ = DriverEscape(g_state.display.Get(), handshakeEscape, kFnHandshake, 0,
                                         nullptr, 0, answer, sizeof answer);
   uint32_t active = 0;
   std::memcpy(&active, answer + kHandshakeActiveOffset, sizeof active);
@@ -110,8 +121,8 @@ int NegotiateDriver() {
     g_state.escapeNumber = old ? kEscapeOld : 0;
     if (!old) return KAVRELO_IS_NOT_RUNNING;
   }
-  return Escape(g_state.display, kFnSurfaceOf, 0) != 0 ? KAVRELO_NEW_API_IS_RUNNING
-                                                         : KAVRELO_IS_RUNNING;
+  return Escape(g_state.display.Get(), kFnSurfaceOf, 0) != 0 ? KAVRELO_NEW_API_IS_RUNNING
+                                                               : KAVRELO_IS_RUNNING;
 }
 
 bool Post(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -123,24 +134,26 @@ DWORD WaitProcessed() { return WaitForSingleObject(g_state.processedEvent, kProc
 // The blits only wait until no renderer holds the mutex; they never hold it.
 void WaitRenderMutexFree() {
   if (!g_state.renderMutex) return;
-  const DWORD w = WaitForSingleObject(g_state.renderMutex, INFINITE);
-  if (w == WAIT_OBJECT_0 || w == WAIT_ABANDONED) ReleaseMutex(g_state.renderMutex);
+  const DWORD w = WaitForSingleObject(g_state.renderMutex.Get(), INFINITE);
+  if (w == WAIT_OBJECT_0 || w == WAIT_ABANDONED) ReleaseMutex(g_state.renderMutex.Get());
 }
 
-// Steps shared by both blits. Gives the context the record goes to and fills
-// the record's first two fields; false when there is nothing to draw with.
-// The record of both blits: the destination rectangle and the source origin
-// filled in; false when the driver knows no surface or bitmap to blit.
+// What both blits do first: registers a new bitmap with the driver, learns the
+// destination's surface, and fills the record (surface, bitmap, destination
+// rectangle, source origin). target receives the context the escape goes to.
+// False when the driver knows no surface or bitmap to blit.
 bool PrepareBlit(HDC destination, HBITMAP bitmap, int x, int y, int width, int height,
                  int sourceX, int sourceY, HDC* target, BlitRecord* record) {
   WaitRenderMutexFree();
   if (bitmap != g_state.cachedBitmap) {
-    if (g_state.driverBitmap != 0) Escape(g_state.display, kFnReleaseBitmap, g_state.driverBitmap);
+    if (g_state.driverBitmap != 0) {
+      Escape(g_state.display.Get(), kFnReleaseBitmap, g_state.driverBitmap);
+    }
     g_state.driverBitmap =
-        bitmap ? Escape(g_state.display, kFnRegisterBitmap, HandleValue(bitmap)) : 0;
+        bitmap ? Escape(g_state.display.Get(), kFnRegisterBitmap, HandleValue(bitmap)) : 0;
     g_state.cachedBitmap = bitmap;
   }
-  *target = destination ? destination : g_state.display;
+  *target = destination ? destination : g_state.display.Get();
   if (!g_state.destinationKnown || destination != g_state.cachedDestination) {
     g_state.surfaceAnswer = Escape(*target, kFnSurfaceOf, 0);
     g_state.cachedDestination = destination;
@@ -174,8 +187,9 @@ int32_t AddWrapped(int32_t x, int32_t extent) {
 }
 
 HKEY NotifyRootFor(DWORD platformId, DWORD majorVersion) {
-  return platformId == VER_PLATFORM_WIN32_NT && majorVersion == 6 ? HKEY_CURRENT_USER
-                                                                   : HKEY_LOCAL_MACHINE;
+  return platformId == VER_PLATFORM_WIN32_NT && majorVersion == kUserNotifyMajorVersion
+             ? HKEY_CURRENT_USER
+             : HKEY_LOCAL_MACHINE;
 }
 
 HKEY NotifyRootForThisSystem() {
@@ -191,10 +205,11 @@ bool FormatNotifyValueName(uint32_t window, char (&name)[kNotifyValueNameBytes])
   return orba::FormatBounded(name, sizeof name, "%08x", static_cast<unsigned>(window));
 }
 
-void MakeNotifyData(uint32_t window, uint32_t message, uint8_t (&data)[8]) {
-  for (int i = 0; i < 4; ++i) {
+void MakeNotifyData(uint32_t window, uint32_t message, uint8_t (&data)[kNotifyDataBytes]) {
+  constexpr size_t kWord = sizeof(uint32_t);
+  for (size_t i = 0; i < kWord; ++i) {
     data[i] = static_cast<uint8_t>(window >> (8 * i));
-    data[4 + i] = static_cast<uint8_t>(message >> (8 * i));
+    data[kWord + i] = static_cast<uint8_t>(message >> (8 * i));
   }
 }
 
@@ -227,6 +242,8 @@ int Init(HWND notifyWindow, UINT notifyMessage) {
   // otherwise stay behind, naming a window that no longer exists.
   if (g_state.notify.window != 0 && g_state.notify.window != window) RemoveRegistration();
   g_state.notify = {window, static_cast<uint32_t>(notifyMessage)};
+  // A failed registration only costs the notifications; Init's answer is about
+  // the magnifier, so its error is not passed on.
   if (window != 0) WriteRegistration();
 
   if (!g_state.processedEvent) {
@@ -234,13 +251,14 @@ int Init(HWND notifyWindow, UINT notifyMessage) {
     g_state.processedEvent = CreateEventA(nullptr, FALSE, TRUE, kProcessedEventName);
   }
 
-  // The viewer calls again at every start-up pass without closing in between.
-  if (g_state.renderMutex) CloseHandle(g_state.renderMutex);
-  if (g_state.display) DeleteDC(g_state.display);
-  g_state.renderMutex = CreateMutexA(nullptr, FALSE, nullptr);
+  // The viewer calls again at every start-up pass without closing in between:
+  // the previous pass's mutex and context go before the new ones are made.
+  g_state.renderMutex.Reset();
+  g_state.display.Reset();
+  g_state.renderMutex.Reset(CreateMutexA(nullptr, FALSE, nullptr));
   g_state.lastOptionA = -1;
   g_state.lastOptionB = -1;
-  g_state.display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+  g_state.display.Reset(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
 
   int result = KAVRELO_IS_NOT_RUNNING;
   if (HWND control = FindControlWindow()) {
@@ -256,10 +274,12 @@ DWORD Close() {
   StopRender();
   if (g_state.controlThread != 0) {
     ResetEvent(g_state.processedEvent);
+    // The wait's outcome is not Close's answer: a magnifier that does not
+    // confirm in time is let go all the same.
     if (Post(kMsgClearViewport, 0, 0)) WaitProcessed();
   }
   if (g_state.driverBitmap != 0 && g_state.display) {
-    Escape(g_state.display, kFnReleaseBitmap, g_state.driverBitmap);
+    Escape(g_state.display.Get(), kFnReleaseBitmap, g_state.driverBitmap);
   }
   // Forget the bitmap even when its registration had failed, so that the next
   // session registers it afresh.
@@ -269,10 +289,9 @@ DWORD Close() {
   g_state.cachedDestination = nullptr;
   g_state.surfaceAnswer = 0;
   g_state.controlThread = 0;
-  if (g_state.display) DeleteDC(g_state.display);
-  g_state.display = nullptr;
-  if (g_state.renderMutex) CloseHandle(g_state.renderMutex);
-  g_state.renderMutex = nullptr;
+  // Released here, not at unload: see g_state.
+  g_state.display.Reset();
+  g_state.renderMutex.Reset();
 
   DWORD result = ERROR_SUCCESS;
   if (g_state.notify.window != 0) {
@@ -282,6 +301,7 @@ DWORD Close() {
   return result;
 }
 
+// Answers 1 in every case, confirmed or not: callers take the viewport as sent.
 int SetViewport(int left, int top, int right, int bottom, int optionA, int optionB) {
   if (g_state.controlThread == 0) return 1;
   ResetEvent(g_state.processedEvent);
@@ -308,11 +328,11 @@ DWORD ClearViewport() {
 }
 
 void StartRender(DWORD value) {
-  if (g_state.display) Escape(g_state.display, kFnStartRender, static_cast<uint32_t>(value));
+  if (g_state.display) Escape(g_state.display.Get(), kFnStartRender, static_cast<uint32_t>(value));
 }
 
 void StopRender() {
-  if (g_state.display) Escape(g_state.display, kFnStopRender, 0);
+  if (g_state.display) Escape(g_state.display.Get(), kFnStopRender, 0);
 }
 
 void DriverBitBlt(HDC destination, int x, int y, HBITMAP bitmap, int width, int height,

@@ -10,14 +10,19 @@
 namespace trv_cctv {
 
 // Messages to the magnifier's control window and control thread.
-constexpr UINT kMsgQueryControlThread = 1050;  // sent to the control window
-constexpr UINT kMsgViewportOptions = 1051;     // posted to the control thread
-constexpr UINT kMsgSetViewport = 1052;
-constexpr UINT kMsgClearViewport = 1053;
+constexpr UINT kMsgQueryControlThread = WM_USER + 26;  // sent to the control window
+constexpr UINT kMsgViewportOptions = WM_USER + 27;     // posted to the control thread
+constexpr UINT kMsgSetViewport = WM_USER + 28;
+constexpr UINT kMsgClearViewport = WM_USER + 29;
+// The magnifier knows them by these numbers.
+static_assert(kMsgQueryControlThread == 1050 && kMsgViewportOptions == 1051 &&
+                  kMsgSetViewport == 1052 && kMsgClearViewport == 1053,
+              "the magnifier's message numbers");
 
+// The longest a posted viewport change waits for the magnifier's confirmation.
 constexpr DWORD kProcessedWaitMs = 5000;
-// The longest CCTV_Init waits for the control window's answer to 1050; a hung
-// magnifier then counts as one without the interface.
+// The longest CCTV_Init waits for the control window's answer to
+// kMsgQueryControlThread; a hung magnifier then counts as one without the interface.
 constexpr UINT kControlQueryTimeoutMs = 2000;
 constexpr char kProcessedEventName[] = "CCTV_message_processed";
 constexpr char kNotifyKeyPath[] = "SOFTWARE\\Kavrelo\\Tessel\\cctv_notify";
@@ -35,6 +40,8 @@ constexpr uint32_t kEscapeNew = 0x842A95FF;
 constexpr uint32_t kEscapeHandshakeOld = 0xF42A721D;
 constexpr uint32_t kSignatureOld = 0xF42A721D;
 constexpr uint32_t kEscapeOld = 0x842A9601;
+// Not a slip: the old driver signs with its handshake escape's own number.
+static_assert(kSignatureOld == kEscapeHandshakeOld, "the old driver's signature");
 
 // Driver functions carried by the escape.
 constexpr uint32_t kFnHandshake = 28;
@@ -46,7 +53,11 @@ constexpr uint32_t kFnRegisterBitmap = 42;
 constexpr uint32_t kFnReleaseBitmap = 43;
 constexpr uint32_t kFnStretchBitmap = 47;
 
-constexpr uint32_t kRopSourceCopy = 0xCCCC;  // SRCCOPY in the four-operand form
+// SRCCOPY's operation index (its bits 16 to 23) for both the foreground and
+// the background, as the driver's blits take it.
+constexpr uint32_t kRop3SourceCopy = (SRCCOPY >> 16) & 0xFF;
+constexpr uint32_t kRopSourceCopy = (kRop3SourceCopy << 8) | kRop3SourceCopy;
+static_assert(kRopSourceCopy == 0xCCCC, "the driver's source-copy code");
 
 // Every escape's input begins with this header.
 struct EscapeHeader {
@@ -56,10 +67,10 @@ struct EscapeHeader {
 };
 static_assert(sizeof(EscapeHeader) == 12, "escape header layout");
 
-// Payload of functions 39 and 47.
+// Payload of kFnCopyBitmap and kFnStretchBitmap.
 struct BlitRecord {
-  uint32_t surface;       // function 36's answer for the destination
-  uint32_t driverBitmap;  // function 42's answer for the bitmap
+  uint32_t surface;       // kFnSurfaceOf's answer for the destination
+  uint32_t driverBitmap;  // kFnRegisterBitmap's answer for the bitmap
   uint32_t reserved0;
   int32_t destLeft, destTop, destRight, destBottom;
   int32_t sourceLeft, sourceTop, sourceRight, sourceBottom;
@@ -83,7 +94,8 @@ uint32_t PackCoordinates(int32_t low, int32_t high);
 int32_t AddWrapped(int32_t x, int32_t extent);
 
 // Root of the notification key for a system version: HKEY_CURRENT_USER on the
-// NT family with major version 6, HKEY_LOCAL_MACHINE otherwise.
+// NT family with major version 6 (Vista to 8.1), HKEY_LOCAL_MACHINE otherwise.
+constexpr DWORD kUserNotifyMajorVersion = 6;
 HKEY NotifyRootFor(DWORD platformId, DWORD majorVersion);
 // The same for the running system, by its real version.
 HKEY NotifyRootForThisSystem();
@@ -92,7 +104,8 @@ HKEY NotifyRootForThisSystem();
 constexpr size_t kNotifyValueNameBytes = 9;
 bool FormatNotifyValueName(uint32_t window, char (&name)[kNotifyValueNameBytes]);
 // Its data: window and message, 4 bytes each, little-endian.
-void MakeNotifyData(uint32_t window, uint32_t message, uint8_t (&data)[8]);
+constexpr size_t kNotifyDataBytes = 2 * sizeof(uint32_t);
+void MakeNotifyData(uint32_t window, uint32_t message, uint8_t (&data)[kNotifyDataBytes]);
 
 // The one road to the display driver: header (function, arg1, 0), an optional
 // payload, and an output that begins with the driver's 32-bit answer. Answers

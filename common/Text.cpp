@@ -89,6 +89,37 @@ HMODULE LoadLibraryByFullPath(const wchar_t* path) {
   return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+bool AnsiToWide(const char* text, wchar_t* out, size_t cap) {
+  if (!out || cap == 0) return false;
+  out[0] = L'\0';
+  if (!text) return false;
+  const int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, out,
+                                    static_cast<int>(cap));
+  if (n <= 0) {
+    out[0] = L'\0';
+    return false;
+  }
+  return true;
+}
+
+bool WideToAnsi(const wchar_t* text, char* out, size_t cap) {
+  if (!out || cap == 0) return false;
+  out[0] = '\0';
+  if (!text) return false;
+  // A character the code page cannot hold would name another folder.
+  BOOL usedDefault = FALSE;
+  const bool utf8 = GetACP() == CP_UTF8;
+  // UTF-8 holds every character; WideCharToMultiByte refuses both the flag and
+  // the default-character question for it.
+  const int n = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, text, -1, out,
+                                    static_cast<int>(cap), nullptr, utf8 ? nullptr : &usedDefault);
+  if (n <= 0 || usedDefault) {
+    out[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
 void FormatTimeStamp(const SYSTEMTIME& t, char (&out)[kTimeStampBytes]) {
   // Same text as strftime("%y%m%d_%H.%M.%S") of the local time.
   std::snprintf(out, sizeof out, "%02u%02u%02u_%02u.%02u.%02u", t.wYear % 100u, t.wMonth,

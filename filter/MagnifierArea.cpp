@@ -31,6 +31,13 @@ void DescribeAreaResult(int result, char* text, size_t cap) {
   }
 }
 
+// Only the low byte of ZoomText's magnifying answer carries the state.
+constexpr uint32_t kMagnifyingAnswerMask = 0xFF;
+
+// The viewport options the Kavrelo magnifier is given with every area.
+constexpr int kViewportOptionA = 0;
+constexpr int kViewportOptionB = 1;
+
 #if !defined(_WIN64)
 static_assert(sizeof(DDSURFACEDESC) == 108, "the surface description of the 32-bit system");
 #endif
@@ -49,7 +56,8 @@ HRESULT ORBAProc::SetParamsLocked(long code, double dx, double dy) {
   ZoomTextInfo info = {};
   info.size = sizeof info;
   const int versionResult = GetZoomTextVersion(&info);
-  const bool zoomTextOn = versionResult == ZTCCTV_OK && info.version != 0 && (info.magnifying & 0xFF) != 0;
+  const bool zoomTextOn = versionResult == ZTCCTV_OK && info.version != 0 &&
+                          (info.magnifying & kMagnifyingAnswerMask) != 0;
   if (versionResult == ZTCCTV_ERROR_UNEXPECTED_STATE) {
     FilterLog("SetParams: ZTCCTV_ERROR_UNEXPECTED_STATE");
   }
@@ -92,15 +100,15 @@ HRESULT ORBAProc::SetParamsLocked(long code, double dx, double dy) {
       return S_OK;
     case kCodeKavreloEnabled:
       FilterLog("SetParams: TEMBACCTV_STATUS_ENABLED");
-      m_kavreloStatus = 2;
+      m_kavreloStatus = KAVRELO_IS_RUNNING;
       return S_OK;
     case kCodeKavreloDisabled:
       FilterLog("SetParams: TEMBACCTV_STATUS_DISABLED");
-      m_kavreloStatus = 0;
+      m_kavreloStatus = KAVRELO_IS_NOT_RUNNING;
       return S_OK;
     case kCodeKavreloNewApiEnabled:
       FilterLog("SetParams: TEMBACCTV_STATUS_NEW_API_ENABLED");
-      m_kavreloStatus = 3;
+      m_kavreloStatus = KAVRELO_NEW_API_IS_RUNNING;
       return S_OK;
     default:
       return E_INVALIDARG;
@@ -111,6 +119,8 @@ HRESULT ORBAProc::SetParamsLocked(long code, double dx, double dy) {
     CCTV_ClearViewport();
     ExitDirectDraw();
   } else {
+    // Asked again on purpose: this answer only feeds the status text, the first
+    // one decided zoomTextOn before the mode was taken.
     const int again = GetZoomTextVersion(&info);
     if (again == ZTCCTV_ERROR_NOT_SUPPORTED) {
       SetStatus("Operating system not supported");
@@ -141,6 +151,8 @@ HRESULT ORBAProc::SetParamsLocked(long code, double dx, double dy) {
       m_setArea.owner = m_areaOwner;
       m_setArea.video = m_videoStream;
       m_setArea.type = static_cast<uint32_t>(code);
+      // The owner's old area goes first; the short sleep lets ZoomText drop it
+      // before the new one is set.
       RemoveZoomTextCctvArea(m_areaOwner);
       Sleep(1);
       const int result = SetZoomTextCctvArea2(&m_setArea);
@@ -150,12 +162,15 @@ HRESULT ORBAProc::SetParamsLocked(long code, double dx, double dy) {
         return static_cast<HRESULT>(result);
       }
       FilterLog("CCTV AREA2 SET OK");
-    } else if (m_kavreloStatus == 2 || m_kavreloStatus == 3) {
+    } else if (m_kavreloStatus == KAVRELO_IS_RUNNING ||
+               m_kavreloStatus == KAVRELO_NEW_API_IS_RUNNING) {
       DebugLine("SetParams KAVRELOON");
+      // As with ZoomText's area: the old viewport goes before the new one is set.
       CCTV_ClearViewport();
       DebugLine("left = %ld , top = %ld , right = %ld , bottom = %ld ", m_area.left, m_area.top,
                 m_area.right, m_area.bottom);
-      CCTV_SetViewport(m_area.left, m_area.top, m_area.right, m_area.bottom, 0, 1);
+      CCTV_SetViewport(m_area.left, m_area.top, m_area.right, m_area.bottom,
+                       kViewportOptionA, kViewportOptionB);
     } else {
       DebugLine("SetParams: Neither ZT nor Kavrelo on");
     }
@@ -173,7 +188,8 @@ bool ORBAProc::InitDirectDraw() {
   bool answer = false;
   HRESULT hr = m_pDirectDraw ? S_OK : DirectDrawCreate(nullptr, &m_pDirectDraw, nullptr);
   if (FAILED(hr)) {
-    m_pDirectDraw = nullptr;
+    // What a failed call left in its out-parameter is no reference: not released.
+    m_pDirectDraw.Detach();
     SetStatus("DirectDrawCreate FAILED (%8.8lX)", static_cast<unsigned long>(hr));
     FilterLog("%s", m_statusText);
   } else if (FAILED(hr = m_pDirectDraw->SetCooperativeLevel(m_desktopWindow, DDSCL_NORMAL))) {
@@ -185,16 +201,12 @@ bool ORBAProc::InitDirectDraw() {
     desc.dwSize = sizeof desc;
     desc.dwFlags = DDSD_CAPS;
     desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-    // A surface of an earlier call is dropped, not leaked.
-    if (m_pPrimarySurface) {
-      m_pPrimarySurface->Release();
-      m_pPrimarySurface = nullptr;
-    }
+    // A surface of an earlier call is dropped, not leaked: & releases it first.
     hr = m_pDirectDraw->CreateSurface(&desc, &m_pPrimarySurface, nullptr);
     if (SUCCEEDED(hr)) {
       answer = true;
     } else {
-      m_pPrimarySurface = nullptr;
+      m_pPrimarySurface.Detach();  // as above: no reference to release
       SetStatus("IDirectDraw_CreateSurface(primary) FAILED (%8.8lX)", static_cast<unsigned long>(hr));
       FilterLog("IDirectDraw_CreateSurface(primary) FAILED ");
     }
@@ -207,12 +219,7 @@ bool ORBAProc::InitDirectDraw() {
 void ORBAProc::ExitDirectDraw() {
   CAutoLock lock(&m_csParams);
   FilterLog("ExitDirectDraw entry");
-  if (m_pPrimarySurface) {
-    m_pPrimarySurface->Release();
-    m_pPrimarySurface = nullptr;
-  }
-  if (m_pDirectDraw) {
-    m_pDirectDraw->Release();
-    m_pDirectDraw = nullptr;
-  }
+  // The surface goes before the DirectDraw object that made it.
+  m_pPrimarySurface.Reset();
+  m_pDirectDraw.Reset();
 }

@@ -12,7 +12,7 @@
 namespace {
 
 // The filter is inserted by class id, never by automatic graph building.
-constexpr DWORD kMerit = 0x200000;  // MERIT_DO_NOT_USE
+constexpr DWORD kMerit = MERIT_DO_NOT_USE;
 
 const AMOVIESETUP_MEDIATYPE kPinTypes[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_NULL}};
 const AMOVIESETUP_PIN kPins[] = {
@@ -24,6 +24,9 @@ const AMOVIESETUP_FILTER kSetup = {&CLSID_ORBAProc, L"ORBA Proc", kMerit, 2, kPi
 // The camera's samples vary in size; this is what a buffer must hold then.
 constexpr LONG kVariableSampleBuffer = 100000;
 constexpr LONG kBufferCount = 5;
+// A buffer of fixed-size samples holds this many of them: a camera's motion-JPEG
+// frame can be larger than the size it declares.
+constexpr ULONGLONG kDeclaredSamplesPerBuffer = 4;
 
 // Offset of the BITMAPINFOHEADER inside a VIDEOINFOHEADER.
 constexpr size_t kHeaderOffset = offsetof(VIDEOINFOHEADER, bmiHeader);
@@ -165,9 +168,9 @@ HRESULT ORBAProc::DecideBufferSize(IMemAllocator* pAllocator, ALLOCATOR_PROPERTI
   if (!InputConnected()) return E_UNEXPECTED;
   const CMediaType& in = m_pInput->CurrentMediaType();
   const ULONGLONG sampleSize = in.bFixedSizeSamples ? in.lSampleSize : 0;
-  ULONGLONG size = 4 * sampleSize;
+  ULONGLONG size = kDeclaredSamplesPerBuffer * sampleSize;
   if (!in.bFixedSizeSamples && size < kVariableSampleBuffer) size = kVariableSampleBuffer;
-  // A declared sample size whose four buffers no allocator can describe.
+  // A declared sample size whose buffer size no allocator can describe.
   if (size > static_cast<ULONGLONG>(MAXLONG)) return E_INVALIDARG;
 
   pProperties->cBuffers = kBufferCount;
@@ -342,5 +345,5 @@ long ORBAProc::KavreloStatus() {
 
 bool ORBAProc::HoldsDirectDraw() {
   CAutoLock lock(&m_csParams);
-  return m_pDirectDraw != nullptr || m_pPrimarySurface != nullptr;
+  return m_pDirectDraw || m_pPrimarySurface;
 }

@@ -11,9 +11,10 @@
 
 #include "IORBAProc.h"
 #include "IORBAProcArea.h"
-#include "PictureFiles.h"
+#include "FilterPaths.h"
 #include "SaveAsDialog.h"
 #include "dshow_base/Streams.h"
+#include "orba/ComPtr.h"
 #include "orba/ZoomTextCctv.h"
 
 class ORBAProc : public CTransformFilter,
@@ -110,8 +111,8 @@ class ORBAProc : public CTransformFilter,
   LONG m_frameWidth = 0;
   LONG m_frameHeight = 0;
   long m_reservedA = 0;
-  IDirectDrawSurface* m_pPrimarySurface = nullptr;
-  IDirectDraw* m_pDirectDraw = nullptr;
+  orba::ComPtr<IDirectDrawSurface> m_pPrimarySurface;
+  orba::ComPtr<IDirectDraw> m_pDirectDraw;
   HWND m_desktopWindow = nullptr;
   long m_areaActive = 0;
   long m_kavreloStatus = 0;

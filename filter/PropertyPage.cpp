@@ -2,28 +2,42 @@
 
 #include <commctrl.h>
 
-#include <initializer_list>
-
+#include <climits>
 #include <new>
+#include <utility>
 
 #include "ORBAProcResource.h"
 
 namespace {
 
+// The factor fields show dx and dy in hundredths.
+constexpr double kFieldScale = 100.0;
+
 // dx or dy as the number field shows it: times 100, truncated toward zero; a
 // value outside the field's range shows its nearest end.
 UINT FieldValue(double value) {
-  const double scaled = value * 100.0;
+  const double scaled = value * kFieldScale;
   if (!(scaled == scaled)) return 0;  // not a number
-  if (scaled >= 2147483647.0) return static_cast<UINT>(2147483647);
-  if (scaled <= -2147483648.0) return static_cast<UINT>(-2147483647 - 1);
+  if (scaled >= static_cast<double>(INT_MAX)) return static_cast<UINT>(INT_MAX);
+  if (scaled <= static_cast<double>(INT_MIN)) return static_cast<UINT>(INT_MIN);
   return static_cast<UINT>(static_cast<int>(scaled));
 }
+
+// The area mode shown by each radio button.
+struct AreaButton {
+  int id;
+  long mode;
+};
+constexpr AreaButton kAreaButtons[] = {
+    {IDC_AREA_FULL, ORBAProc::kModeFull},     {IDC_AREA_LEFT, ORBAProc::kModeLeft},
+    {IDC_AREA_TOP, ORBAProc::kModeTop},       {IDC_AREA_RIGHT, ORBAProc::kModeRight},
+    {IDC_AREA_BOTTOM, ORBAProc::kModeBottom}, {IDC_AREA_OFF, ORBAProc::kModeOff},
+};
 
 // The number in a factor field; false when the field holds none. A minus sign
 // does not make an unsigned number, whatever the system's conversion says.
 bool ReadFactorField(HWND hwnd, int id, UINT* value) {
-  char text[32] = {};
+  char text[32] = {};  // more than the longest number the field takes
   GetDlgItemTextA(hwnd, id, text, sizeof text);
   for (const char* p = text; *p; ++p) {
     if (*p == '-') return false;
@@ -47,27 +61,24 @@ ORBAProcProperties::ORBAProcProperties(LPUNKNOWN pUnk, HRESULT* phr)
   if (phr) *phr = S_OK;
 }
 
-ORBAProcProperties::~ORBAProcProperties() {
-  // A frame that drops the page without disconnecting must not leak the filter.
-  if (m_pProc) m_pProc->Release();
-}
+// A frame that drops the page without disconnecting must not leak the filter:
+// m_pProc lets it go.
+ORBAProcProperties::~ORBAProcProperties() = default;
 
 HRESULT ORBAProcProperties::OnConnect(IUnknown* pUnknown) {
   if (!pUnknown) return E_POINTER;
-  IORBAProc* proc = nullptr;
-  if (FAILED(pUnknown->QueryInterface(IID_IORBAProc, reinterpret_cast<void**>(&proc))) || !proc) {
+  orba::ComPtr<IORBAProc> proc;
+  if (FAILED(pUnknown->QueryInterface(IID_IORBAProc, proc.PutVoid())) || !proc) {
     return E_NOINTERFACE;
   }
   // A second connect replaces the first object rather than leaking it.
-  if (m_pProc) m_pProc->Release();
-  m_pProc = proc;
+  m_pProc = std::move(proc);
   return S_OK;
 }
 
 HRESULT ORBAProcProperties::OnDisconnect() {
   if (!m_pProc) return E_UNEXPECTED;
-  m_pProc->Release();
-  m_pProc = nullptr;
+  m_pProc.Reset();
   return S_OK;
 }
 
@@ -92,20 +103,15 @@ void ORBAProcProperties::LoadControls(HWND hwnd) {
   }
   m_pProc->GetParams(&m_mode, &m_dx, &m_dy);
 
-  int radio;
-  switch (m_mode) {
-    case 2: radio = IDC_AREA_FULL; break;
-    case 3: radio = IDC_AREA_LEFT; break;
-    case 4: radio = IDC_AREA_TOP; break;
-    case 5: radio = IDC_AREA_RIGHT; break;
-    case 6: radio = IDC_AREA_BOTTOM; break;
-    default: radio = IDC_AREA_OFF; break;
+  // Any mode the page has no button for shows as off.
+  int radio = IDC_AREA_OFF;
+  for (const AreaButton& button : kAreaButtons) {
+    if (button.mode == m_mode) radio = button.id;
   }
   // Only the filter's mode shows as chosen: a failed request must not leave
   // the button the user clicked checked beside it.
-  for (int id : {IDC_AREA_FULL, IDC_AREA_LEFT, IDC_AREA_TOP, IDC_AREA_RIGHT, IDC_AREA_BOTTOM,
-                 IDC_AREA_OFF}) {
-    CheckDlgButton(hwnd, id, id == radio ? BST_CHECKED : BST_UNCHECKED);
+  for (const AreaButton& button : kAreaButtons) {
+    CheckDlgButton(hwnd, button.id, button.id == radio ? BST_CHECKED : BST_UNCHECKED);
   }
 
   SetDlgItemInt(hwnd, IDC_DX, FieldValue(m_dx), FALSE);
@@ -115,7 +121,7 @@ void ORBAProcProperties::LoadControls(HWND hwnd) {
 }
 
 void ORBAProcProperties::LoadStatus(HWND hwnd) {
-  char status[260] = {};
+  char status[ORBAProc::kStatusBytes] = {};
   if (SUCCEEDED(m_pProc->GetStatusText(status))) {
     status[sizeof status - 1] = '\0';
     SetDlgItemTextA(hwnd, IDC_STATUS, status);
@@ -126,8 +132,8 @@ void ORBAProcProperties::SendArea(HWND hwnd, long mode) {
   if (!m_pProc) return;
   m_mode = mode;
   UINT value = 0;
-  if (ReadFactorField(hwnd, IDC_DX, &value)) m_dx = value / 100.0;
-  if (ReadFactorField(hwnd, IDC_DY, &value)) m_dy = value / 100.0;
+  if (ReadFactorField(hwnd, IDC_DX, &value)) m_dx = value / kFieldScale;
+  if (ReadFactorField(hwnd, IDC_DY, &value)) m_dy = value / kFieldScale;
   // The status field then shows the filter's message; after a failure the
   // whole page shows the filter's state again.
   if (m_pProc->SetParams(m_mode, m_dx, m_dy) != S_OK) {
@@ -157,13 +163,14 @@ INT_PTR ORBAProcProperties::OnReceiveMessage(HWND hwnd, UINT uMsg, WPARAM wParam
         case IDC_SAVE_IMAGE:
           if (m_pProc) m_pProc->SetTakePicture(checked(IDC_SAVE_IMAGE));
           break;
-        case IDC_AREA_FULL: SendArea(hwnd, 2); break;
-        case IDC_AREA_LEFT: SendArea(hwnd, 3); break;
-        case IDC_AREA_TOP: SendArea(hwnd, 4); break;
-        case IDC_AREA_RIGHT: SendArea(hwnd, 5); break;
-        case IDC_AREA_BOTTOM: SendArea(hwnd, 6); break;
-        case IDC_AREA_OFF: SendArea(hwnd, 7); break;
-        case IDC_SET_AREA: SendArea(hwnd, 4); break;
+        case IDC_AREA_FULL: SendArea(hwnd, ORBAProc::kModeFull); break;
+        case IDC_AREA_LEFT: SendArea(hwnd, ORBAProc::kModeLeft); break;
+        case IDC_AREA_TOP: SendArea(hwnd, ORBAProc::kModeTop); break;
+        case IDC_AREA_RIGHT: SendArea(hwnd, ORBAProc::kModeRight); break;
+        case IDC_AREA_BOTTOM: SendArea(hwnd, ORBAProc::kModeBottom); break;
+        case IDC_AREA_OFF: SendArea(hwnd, ORBAProc::kModeOff); break;
+        // "set area" is the page's shortcut for the top half, not a second Off.
+        case IDC_SET_AREA: SendArea(hwnd, ORBAProc::kModeTop); break;
         default: break;
       }
       return 1;

@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include "IORBAProc.h"
+#include "ORBAProc.h"
 #include "dshow_base/Streams.h"
+#include "orba/ComPtr.h"
 
 class ORBAProcProperties : public CBasePropertyPage {
  public:
@@ -26,8 +28,8 @@ class ORBAProcProperties : public CBasePropertyPage {
   // Sends the area mode with the values of the two number fields.
   void SendArea(HWND hwnd, long mode);
 
-  IORBAProc* m_pProc = nullptr;
-  long m_mode = 7;
+  orba::ComPtr<IORBAProc> m_pProc;
+  long m_mode = ORBAProc::kModeOff;
   double m_dx = 1.0;
   double m_dy = 1.0;
 };

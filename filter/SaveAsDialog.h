@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "dshow_base/Streams.h"
+#include "orba/Scoped.h"
 
 namespace orba_filter {
 
@@ -44,7 +45,7 @@ class SaveAsDialog {
  private:
   CCritSec lock_;
   Job* job_ = nullptr;  // shared with the thread, which holds a reference
-  HANDLE thread_ = nullptr;
+  orba::ScopedHandle thread_;
   DWORD threadId_ = 0;
 };
 

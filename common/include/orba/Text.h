@@ -25,6 +25,12 @@ LONG ReadRegistryString(HKEY root, const wchar_t* subkey, const wchar_t* value, 
 // a relative path or when loading fails.
 HMODULE LoadLibraryByFullPath(const wchar_t* path);
 
+// A text in the system code page to a wide text and back, bounded (cap counts
+// the out buffer's characters). False, with out emptied, when the text does not
+// fit or cannot be represented.
+bool AnsiToWide(const char* text, wchar_t* out, size_t cap);
+bool WideToAnsi(const wchar_t* text, char* out, size_t cap);
+
 // The local time as "%y%m%d_%H.%M.%S" (for example 240103_09.05.07).
 constexpr size_t kTimeStampBytes = 32;
 void FormatTimeStamp(const SYSTEMTIME& local, char (&out)[kTimeStampBytes]);
