@@ -29,9 +29,9 @@ struct AreaButton {
   long mode;
 };
 constexpr AreaButton kAreaButtons[] = {
-    {IDC_AREA_FULL, ORBAProc::kModeFull},     {IDC_AREA_LEFT, ORBAProc::kModeLeft},
-    {IDC_AREA_TOP, ORBAProc::kModeTop},       {IDC_AREA_RIGHT, ORBAProc::kModeRight},
-    {IDC_AREA_BOTTOM, ORBAProc::kModeBottom}, {IDC_AREA_OFF, ORBAProc::kModeOff},
+    {IDC_AREA_FULL, kModeFull},     {IDC_AREA_LEFT, kModeLeft},
+    {IDC_AREA_TOP, kModeTop},       {IDC_AREA_RIGHT, kModeRight},
+    {IDC_AREA_BOTTOM, kModeBottom}, {IDC_AREA_OFF, kModeOff},
 };
 
 // The number in a factor field; false when the field holds none. A minus sign
@@ -163,15 +163,13 @@ INT_PTR ORBAProcProperties::OnReceiveMessage(HWND hwnd, UINT uMsg, WPARAM wParam
         case IDC_SAVE_IMAGE:
           if (m_pProc) m_pProc->SetTakePicture(checked(IDC_SAVE_IMAGE));
           break;
-        case IDC_AREA_FULL: SendArea(hwnd, ORBAProc::kModeFull); break;
-        case IDC_AREA_LEFT: SendArea(hwnd, ORBAProc::kModeLeft); break;
-        case IDC_AREA_TOP: SendArea(hwnd, ORBAProc::kModeTop); break;
-        case IDC_AREA_RIGHT: SendArea(hwnd, ORBAProc::kModeRight); break;
-        case IDC_AREA_BOTTOM: SendArea(hwnd, ORBAProc::kModeBottom); break;
-        case IDC_AREA_OFF: SendArea(hwnd, ORBAProc::kModeOff); break;
         // "set area" is the page's shortcut for the top half, not a second Off.
-        case IDC_SET_AREA: SendArea(hwnd, ORBAProc::kModeTop); break;
-        default: break;
+        case IDC_SET_AREA: SendArea(hwnd, kModeTop); break;
+        default:
+          for (const AreaButton& button : kAreaButtons) {
+            if (button.id == LOWORD(wParam)) SendArea(hwnd, button.mode);
+          }
+          break;
       }
       return 1;
     }

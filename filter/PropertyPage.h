@@ -29,7 +29,7 @@ class ORBAProcProperties : public CBasePropertyPage {
   void SendArea(HWND hwnd, long mode);
 
   orba::ComPtr<IORBAProc> m_pProc;
-  long m_mode = ORBAProc::kModeOff;
+  long m_mode = kModeOff;
   double m_dx = 1.0;
   double m_dy = 1.0;
 };
