@@ -150,7 +150,7 @@ TEST(ProcNegotiation, OutputTypesNeedAConnectedInput) {
   EXPECT_EQ(E_UNEXPECTED, proc->GetMediaType(0, &mt));
   EXPECT_EQ(E_UNEXPECTED, proc->GetMediaType(1, &mt));
   EXPECT_EQ(E_UNEXPECTED, proc->GetMediaType(-1, &mt));
-  CRecordingAllocator* allocator = new CRecordingAllocator();
+  CSpyAllocator* allocator = new CSpyAllocator();
   ALLOCATOR_PROPERTIES props = {};
   EXPECT_EQ(E_UNEXPECTED, proc->DecideBufferSize(allocator, &props));
   EXPECT_EQ(E_POINTER, proc->DecideBufferSize(nullptr, &props));
