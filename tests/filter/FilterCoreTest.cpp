@@ -14,6 +14,7 @@
 #include "TRV_CCTV.h"
 #include "TestEnv.h"
 #include "ZoomTextSimClient.h"
+#include "orba/SettingsKey.h"
 
 namespace filter_test {
 namespace {
@@ -669,7 +670,7 @@ TEST(ProcSettings, TextValuesOfTheViewersKey) {
 TEST(ProcSettings, WritingNeverCreatesTheKey) {
   SettingsKeyScope settings(false);
   EXPECT_NE(ERROR_SUCCESS, orba_filter::WriteSettingsText("ImageFolderPath", "C:\\X"));
-  EXPECT_FALSE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, "Software\\Opticorva\\ORBA"));
+  EXPECT_FALSE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, orba::kSettingsKey));
 }
 
 }  // namespace

@@ -195,7 +195,7 @@ class PictureFolderScope {
   std::string root_;
 };
 
-// The viewer's settings key HKCU\Software\Opticorva\ORBA, created for the test
+// The viewer's settings key (orba::kSettingsKey under HKCU), created for the test
 // as the viewer would, and put back as it was afterwards.
 class SettingsKeyScope {
  public:

@@ -10,6 +10,7 @@
 #include "DebugOutputCapture.h"
 #include "FilterTestKit.h"
 #include "TestEnv.h"
+#include "orba/SettingsKey.h"
 #include "orba/Text.h"
 
 namespace filter_test {
@@ -533,11 +534,11 @@ TEST_F(ProcSaveAs, NameInADottedFolderGetsTheJpgExtension) {
 }
 
 TEST_F(ProcSaveAs, WithoutTheSettingsKeyNothingIsRemembered) {
-  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Opticorva\\ORBA"));
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, orba::kSettingsKey));
   ASSERT_EQ(S_OK, proc_->SetSavePictureAs(1, nullptr));
   PushThroughDialog(withTables_[0], SaveDialogDriver::Action::kSaveAs, target_ + "\\x.jpg");
   EXPECT_EQ(withTables_[0], ReadFileBytes(target_ + "\\x.jpg"));
-  EXPECT_FALSE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, "Software\\Opticorva\\ORBA"));
+  EXPECT_FALSE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, orba::kSettingsKey));
 }
 
 TEST_F(ProcSaveAs, OverlongRememberedFolderCountsAsAbsent) {
