@@ -2,6 +2,7 @@
 // counts, aggregation, states, the reference clock and the graph membership.
 #include <gtest/gtest.h>
 
+#include "OuterUnknown.h"
 #include "TestHelpers.h"
 
 namespace dshow_test {
@@ -100,34 +101,9 @@ TEST(FilterContract, ReferenceCountsReturnToTheirStart) {
   EXPECT_EQ(start, RefCount(filter.Get()));
 }
 
-// An outer object that aggregates the filter, as the platform's objects may.
-class OuterUnknown : public IUnknown {
- public:
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    ++queries;
-    if (riid == IID_IUnknown) {
-      *ppv = this;
-      AddRef();
-      return S_OK;
-    }
-    if (riid == lastIid || !inner) {
-      *ppv = nullptr;
-      return E_NOINTERFACE;
-    }
-    return inner->QueryInterface(riid, ppv);
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-  STDMETHODIMP_(ULONG) Release() override { return --refs; }
-
-  ULONG refs = 1;
-  int queries = 0;
-  IUnknown* inner = nullptr;
-  IID lastIid = GUID_NULL;
-};
-
 TEST(FilterContract, AggregatedFilterDelegatesToTheOuterUnknown) {
   ComScope com;
-  OuterUnknown outer;
+  orba_test::OuterUnknown outer;
   ComPtr<IBaseFilter> bad;
   // Only the inner unknown may be asked for when aggregating.
   EXPECT_EQ(E_NOINTERFACE, CoCreateInstance(CLSID_BaseTestTransform, &outer, CLSCTX_INPROC_SERVER,
@@ -154,10 +130,10 @@ TEST(FilterContract, AggregatedFilterDelegatesToTheOuterUnknown) {
   EXPECT_EQ(2u, outer.refs);
   // ...and their QueryInterface goes to the outer unknown.
   IUnknown* viaFilter = nullptr;
-  const int queriesBefore = outer.queries;
+  const size_t queriesBefore = outer.asked.size();
   ASSERT_EQ(S_OK, filter->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&viaFilter)));
   EXPECT_EQ(static_cast<IUnknown*>(&outer), viaFilter);
-  EXPECT_EQ(queriesBefore + 1, outer.queries);
+  EXPECT_EQ(queriesBefore + 1, outer.asked.size());
   viaFilter->Release();
   filter->Release();
   EXPECT_EQ(1u, outer.refs);

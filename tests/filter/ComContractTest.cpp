@@ -8,6 +8,7 @@
 #include <string>
 
 #include "FilterTestKit.h"
+#include "OuterUnknown.h"
 #include "orba/Scoped.h"
 
 namespace filter_test {
@@ -162,19 +163,35 @@ TEST(ProcComContract, AnswersItsInterfacesAndNoOthers) {
   ComScope com;
   ComPtr<IBaseFilter> filter = CreateProc();
   ASSERT_TRUE(filter);
-  const IID answered[] = {IID_IUnknown,     IID_IBaseFilter,   IID_IMediaFilter,
-                          IID_IPersist,     IID_IORBAProc,     IID_ISpecifyPropertyPages,
-                          IID_IAMovieSetup, IID_IORBAProcArea};
-  for (const IID& iid : answered) {
+  struct Named {
+    const IID& iid;
+    const char* name;
+  };
+  const Named answered[] = {{IID_IUnknown, "IUnknown"},
+                            {IID_IBaseFilter, "IBaseFilter"},
+                            {IID_IMediaFilter, "IMediaFilter"},
+                            {IID_IPersist, "IPersist"},
+                            {IID_IORBAProc, "IORBAProc"},
+                            {IID_ISpecifyPropertyPages, "ISpecifyPropertyPages"},
+                            {IID_IAMovieSetup, "IAMovieSetup"},
+                            {IID_IORBAProcArea, "IORBAProcArea"}};
+  for (const Named& i : answered) {
+    SCOPED_TRACE(i.name);
     ComPtr<IUnknown> p;
-    EXPECT_EQ(S_OK, filter->QueryInterface(iid, p.PutVoid()));
+    EXPECT_EQ(S_OK, filter->QueryInterface(i.iid, p.PutVoid()));
     EXPECT_TRUE(p);
   }
-  const IID refused[] = {IID_IPin, IID_IMemInputPin, IID_IPropertyPage, IID_IPersistStream,
-                         IID_IQualityControl, IID_IMediaSeeking, IID_IClassFactory};
-  for (const IID& iid : refused) {
+  const Named refused[] = {{IID_IPin, "IPin"},
+                           {IID_IMemInputPin, "IMemInputPin"},
+                           {IID_IPropertyPage, "IPropertyPage"},
+                           {IID_IPersistStream, "IPersistStream"},
+                           {IID_IQualityControl, "IQualityControl"},
+                           {IID_IMediaSeeking, "IMediaSeeking"},
+                           {IID_IClassFactory, "IClassFactory"}};
+  for (const Named& i : refused) {
+    SCOPED_TRACE(i.name);
     IUnknown* p = reinterpret_cast<IUnknown*>(0x1);
-    EXPECT_EQ(E_NOINTERFACE, filter->QueryInterface(iid, reinterpret_cast<void**>(&p)));
+    EXPECT_EQ(E_NOINTERFACE, filter->QueryInterface(i.iid, reinterpret_cast<void**>(&p)));
     EXPECT_EQ(nullptr, p);
   }
   EXPECT_EQ(E_POINTER, filter->QueryInterface(IID_IORBAProc, nullptr));
@@ -242,30 +259,9 @@ TEST(ProcComContract, AreaHandlesAreSetAndReadThroughTheirOwnInterface) {
   EXPECT_EQ(3, mode);
 }
 
-// An outer object that records which interfaces were asked of it.
-class Outer : public IUnknown {
- public:
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    asked.push_back(riid);
-    if (riid == IID_IUnknown) {
-      *ppv = static_cast<IUnknown*>(this);
-      AddRef();
-      return S_OK;
-    }
-    if (inner) return inner->QueryInterface(riid, ppv);
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-  STDMETHODIMP_(ULONG) Release() override { return --refs; }
-  ULONG refs = 1;
-  IUnknown* inner = nullptr;  // the aggregated object's own unknown
-  std::vector<IID> asked;
-};
-
 TEST(ProcComContract, AggregatedFilterDelegatesToItsOuterUnknown) {
   ComScope com;
-  Outer outer;
+  orba_test::OuterUnknown outer;
   IUnknown* notUnknown = nullptr;
   EXPECT_TRUE(FAILED(CoCreateInstance(CLSID_ORBAProc, &outer, CLSCTX_INPROC_SERVER,
                                       IID_IORBAProc, reinterpret_cast<void**>(&notUnknown))));

@@ -16,6 +16,7 @@
 #include "TRV_CCTV.h"
 #include "TestEnv.h"
 #include "ZoomTextSimClient.h"
+#include "orba/SettingsKey.h"
 
 namespace filter_test {
 namespace {
@@ -152,7 +153,7 @@ TEST(ProcNegotiation, OutputTypesNeedAConnectedInput) {
   EXPECT_EQ(E_UNEXPECTED, proc->GetMediaType(0, &mt));
   EXPECT_EQ(E_UNEXPECTED, proc->GetMediaType(1, &mt));
   EXPECT_EQ(E_UNEXPECTED, proc->GetMediaType(-1, &mt));
-  CRecordingAllocator* allocator = new CRecordingAllocator();
+  CSpyAllocator* allocator = new CSpyAllocator();
   ALLOCATOR_PROPERTIES props = {};
   EXPECT_EQ(E_UNEXPECTED, proc->DecideBufferSize(allocator, &props));
   EXPECT_EQ(E_POINTER, proc->DecideBufferSize(nullptr, &props));
@@ -671,7 +672,7 @@ TEST(ProcSettings, TextValuesOfTheViewersKey) {
 TEST(ProcSettings, WritingNeverCreatesTheKey) {
   SettingsKeyScope settings(false);
   EXPECT_NE(ERROR_SUCCESS, orba_filter::WriteSettingsText("ImageFolderPath", "C:\\X"));
-  EXPECT_FALSE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, "Software\\Opticorva\\ORBA"));
+  EXPECT_FALSE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, orba::kSettingsKey));
 }
 
 }  // namespace

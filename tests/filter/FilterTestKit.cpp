@@ -42,14 +42,14 @@ ComPtr<IORBAProc> ProcOf(IUnknown* filter) {
 
 // ---- recording allocator
 
-CRecordingAllocator::CRecordingAllocator() {
+CSpyAllocator::CSpyAllocator() {
   CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
                    inner_.PutVoid());
 }
 
-CRecordingAllocator::~CRecordingAllocator() = default;
+CSpyAllocator::~CSpyAllocator() = default;
 
-STDMETHODIMP CRecordingAllocator::QueryInterface(REFIID riid, void** ppv) {
+STDMETHODIMP CSpyAllocator::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   if (riid == IID_IUnknown || riid == IID_IMemAllocator) {
     *ppv = static_cast<IMemAllocator*>(this);
@@ -60,15 +60,15 @@ STDMETHODIMP CRecordingAllocator::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) CRecordingAllocator::AddRef() { return InterlockedIncrement(&ref_); }
+STDMETHODIMP_(ULONG) CSpyAllocator::AddRef() { return InterlockedIncrement(&ref_); }
 
-STDMETHODIMP_(ULONG) CRecordingAllocator::Release() {
+STDMETHODIMP_(ULONG) CSpyAllocator::Release() {
   const LONG ref = InterlockedDecrement(&ref_);
   if (ref == 0) delete this;
   return static_cast<ULONG>(ref);
 }
 
-STDMETHODIMP CRecordingAllocator::SetProperties(ALLOCATOR_PROPERTIES* pRequest,
+STDMETHODIMP CSpyAllocator::SetProperties(ALLOCATOR_PROPERTIES* pRequest,
                                                 ALLOCATOR_PROPERTIES* pActual) {
   if (!pRequest || !pActual) return E_POINTER;
   requests_.push_back(*pRequest);
@@ -79,16 +79,16 @@ STDMETHODIMP CRecordingAllocator::SetProperties(ALLOCATOR_PROPERTIES* pRequest,
   return inner_->SetProperties(&granted, pActual);
 }
 
-STDMETHODIMP CRecordingAllocator::GetProperties(ALLOCATOR_PROPERTIES* pProps) {
+STDMETHODIMP CSpyAllocator::GetProperties(ALLOCATOR_PROPERTIES* pProps) {
   return inner_ ? inner_->GetProperties(pProps) : E_UNEXPECTED;
 }
-STDMETHODIMP CRecordingAllocator::Commit() { return inner_ ? inner_->Commit() : E_UNEXPECTED; }
-STDMETHODIMP CRecordingAllocator::Decommit() { return inner_ ? inner_->Decommit() : E_UNEXPECTED; }
-STDMETHODIMP CRecordingAllocator::GetBuffer(IMediaSample** ppBuffer, REFERENCE_TIME* pStartTime,
+STDMETHODIMP CSpyAllocator::Commit() { return inner_ ? inner_->Commit() : E_UNEXPECTED; }
+STDMETHODIMP CSpyAllocator::Decommit() { return inner_ ? inner_->Decommit() : E_UNEXPECTED; }
+STDMETHODIMP CSpyAllocator::GetBuffer(IMediaSample** ppBuffer, REFERENCE_TIME* pStartTime,
                                             REFERENCE_TIME* pEndTime, DWORD dwFlags) {
   return inner_ ? inner_->GetBuffer(ppBuffer, pStartTime, pEndTime, dwFlags) : E_UNEXPECTED;
 }
-STDMETHODIMP CRecordingAllocator::ReleaseBuffer(IMediaSample* pBuffer) {
+STDMETHODIMP CSpyAllocator::ReleaseBuffer(IMediaSample* pBuffer) {
   return inner_ ? inner_->ReleaseBuffer(pBuffer) : E_UNEXPECTED;
 }
 
@@ -104,7 +104,7 @@ STDMETHODIMP CAllocatorSinkPin::GetAllocator(IMemAllocator** ppAllocator) {
 
 CAllocatorSink::CAllocatorSink()
     : CBaseFilter(nullptr, nullptr, &lock_, kClsidAllocatorSink),
-      allocator_(new CRecordingAllocator()) {
+      allocator_(new CSpyAllocator()) {
   HRESULT hr = S_OK;
   pin_ = new CAllocatorSinkPin(this, &lock_, &hr);
 }

@@ -42,12 +42,12 @@ constexpr long kSourceBufferBytes = 2 * 1024 * 1024;
 ComPtr<IBaseFilter> CreateProc();
 ComPtr<IORBAProc> ProcOf(IUnknown* filter);
 
-// ---- an allocator that records what it is asked for
+// ---- a spy allocator: it notes what it is asked for
 
-class CRecordingAllocator : public IMemAllocator {
+class CSpyAllocator : public IMemAllocator {
  public:
-  CRecordingAllocator();
-  virtual ~CRecordingAllocator();
+  CSpyAllocator();
+  virtual ~CSpyAllocator();
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
   STDMETHODIMP_(ULONG) AddRef() override;
   STDMETHODIMP_(ULONG) Release() override;
@@ -91,12 +91,12 @@ class CAllocatorSink : public CBaseFilter {
   int GetPinCount() override { return 1; }
   CBasePin* GetPin(int n) override { return n == 0 ? pin_ : nullptr; }
   CAllocatorSinkPin* Pin() { return pin_; }
-  CRecordingAllocator* Allocator() { return allocator_; }
+  CSpyAllocator* Allocator() { return allocator_; }
 
  private:
   CCritSec lock_;
   CAllocatorSinkPin* pin_;
-  CRecordingAllocator* allocator_;
+  CSpyAllocator* allocator_;
 };
 
 // ---- source -> ORBAProc -> Null Renderer in one of Wine's filter graphs
@@ -195,7 +195,7 @@ class PictureFolderScope {
   std::string root_;
 };
 
-// The viewer's settings key HKCU\Software\Opticorva\ORBA, created for the test
+// The viewer's settings key (orba::kSettingsKey under HKCU), created for the test
 // as the viewer would, and put back as it was afterwards.
 class SettingsKeyScope {
  public:

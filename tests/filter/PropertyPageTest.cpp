@@ -403,17 +403,6 @@ TEST_F(ProcPage, ConnectionHoldsOneReferenceAndRefusesOtherObjects) {
   EXPECT_EQ(E_POINTER, page_->SetObjects(1, nullptr));
 }
 
-TEST_F(ProcPage, ApplyHasNothingLeftToSend) {
-  FakeProc& fake = fake_;
-  ASSERT_NO_FATAL_FAILURE(Open(&fake));
-  EXPECT_EQ(S_FALSE, page_->IsPageDirty());
-  EXPECT_EQ(S_OK, page_->Apply());
-  EXPECT_TRUE(fake.calls.empty());
-  EXPECT_EQ(S_OK, page_->Deactivate());
-  dialog_ = nullptr;
-  EXPECT_FALSE(IsWindow(GetWindow(frame_, GW_CHILD)));
-}
-
 TEST_F(ProcPage, SaveImageStoresOnePictureFromTheRunningGraph) {
   PictureFolderScope pictures;
   CMediaType type;

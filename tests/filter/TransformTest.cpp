@@ -10,6 +10,7 @@
 #include "DebugOutputCapture.h"
 #include "FilterTestKit.h"
 #include "TestEnv.h"
+#include "orba/SettingsKey.h"
 #include "orba/Text.h"
 
 namespace filter_test {
@@ -486,18 +487,24 @@ TEST_F(ProcSaveAs, ChosenNameIsStoredAndItsFolderRemembered) {
   EXPECT_FALSE(driver_->Finish(1500));
 }
 
-TEST_F(ProcSaveAs, NextDialogStartsInTheRememberedFolder) {
+// The dialog opens in the folder the settings remember, not where it was last
+// used: the dialog and the process's current folder keep that one themselves.
+TEST_F(ProcSaveAs, NextDialogStartsInTheRememberedFolderNotTheLastOneUsed) {
   ASSERT_EQ(S_OK, proc_->SetSavePictureAs(1, nullptr));
   PushThroughDialog(withTables_[0], SaveDialogDriver::Action::kSaveAs, target_ + "\\one.jpg");
   ASSERT_EQ(withTables_[0], ReadFileBytes(target_ + "\\one.jpg"));
+  ASSERT_EQ(ShortPath(target_), settings_.ReadText("ImageFolderPath"));
+  const std::string remembered = target_ + "\\remembered";
+  ASSERT_TRUE(CreateDirectoryA(remembered.c_str(), nullptr));
+  ASSERT_TRUE(settings_.WriteText("ImageFolderPath", remembered));
   ASSERT_EQ(S_OK, proc_->SetSavePictureAs(1, nullptr));
   SaveDialogDriver* d = PushThroughDialog(withTables_[1], SaveDialogDriver::Action::kCancel, "");
   EXPECT_EQ(19u, d->ShownName().size());
   const std::wstring folder = d->ShownFolder();
   const std::string narrow(folder.begin(), folder.end());
-  EXPECT_TRUE(lstrcmpiA(narrow.c_str(), target_.c_str()) == 0 ||
-              lstrcmpiA(narrow.c_str(), ShortPath(target_).c_str()) == 0)
-      << narrow;
+  // Either spelling of that folder, long or 8.3, but that folder.
+  ASSERT_FALSE(ShortPath(remembered).empty());
+  EXPECT_EQ(ShortPath(remembered), ShortPath(narrow)) << narrow;
 }
 
 TEST_F(ProcSaveAs, CancelStoresNothingAndKeepsTheRememberedFolder) {
@@ -533,11 +540,11 @@ TEST_F(ProcSaveAs, NameInADottedFolderGetsTheJpgExtension) {
 }
 
 TEST_F(ProcSaveAs, WithoutTheSettingsKeyNothingIsRemembered) {
-  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Opticorva\\ORBA"));
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, orba::kSettingsKey));
   ASSERT_EQ(S_OK, proc_->SetSavePictureAs(1, nullptr));
   PushThroughDialog(withTables_[0], SaveDialogDriver::Action::kSaveAs, target_ + "\\x.jpg");
   EXPECT_EQ(withTables_[0], ReadFileBytes(target_ + "\\x.jpg"));
-  EXPECT_FALSE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, "Software\\Opticorva\\ORBA"));
+  EXPECT_FALSE(orba_test::RegistryKeyExists(HKEY_CURRENT_USER, orba::kSettingsKey));
 }
 
 TEST_F(ProcSaveAs, OverlongRememberedFolderCountsAsAbsent) {

@@ -1,16 +1,16 @@
 #pragma once
 // The fixture of the live viewer tests: ORBA.exe on the simulated camera, with
-// the camera's options, its log and the viewer's settings as they were before.
+// the camera's options, its log and (through ViewerE2ETest) the viewer's
+// settings as they were before.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "LiveTestUtil.h"
-#include "RegistrySnapshot.h"
+#include "ViewerE2ETest.h"
 #include "ViewerProcess.h"
 #include "simcam/SimCamControl.h"
 
@@ -20,15 +20,15 @@ constexpr DWORD kStartTimeoutMs = 60000;
 constexpr DWORD kStepTimeoutMs = 10000;
 
 // Hot-key identifiers and the WM_HOTKEY parameters as the system sends them.
-constexpr UINT kHotKeyEnd = 1114;
+using orba_e2e::HotKeyParam;
+using orba_e2e::kHotKeyEnd;
 constexpr UINT kHotKeyVersion = 1200;
 constexpr UINT kHotKeySkipFramesOn = 1203;
 constexpr UINT kHotKeySkipFramesOff = 1204;
 constexpr UINT kHotKeyG = 1205;
 constexpr UINT kHotKeyH = 1206;
-inline LPARAM HotKeyParam(UINT vk) { return MAKELPARAM(MOD_CONTROL | MOD_WIN, vk); }
 
-class LiveViewerTest : public ::testing::Test {
+class LiveViewerTest : public orba_e2e::ViewerE2ETest {
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -45,7 +45,6 @@ class LiveViewerTest : public ::testing::Test {
   ::testing::AssertionResult WaitForWindowRect(const RECT& expected);
 
   orba_test::ViewerProcess viewer_;
-  std::unique_ptr<orba_test::ScopedRegistryTree> settings_;
   bool comInitialized_ = false;
 };
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "CameraCommands.h"
-#include "RecordingPropertySet.h"
+#include "SpyPropertySet.h"
 #include "RegistrySnapshot.h"
 #include "Settings.h"
 #include "ViewerState.h"
@@ -38,7 +38,7 @@ class CameraProtocol : public ::testing::Test {
     return codes;
   }
 
-  RecordingPropertySet camera_;
+  SpyPropertySet camera_;
 };
 
 TEST_F(CameraProtocol, ZoomTeleSendsTheWorkedExampleThenReadsTheZoomBack) {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "Camera.h"
-#include "RecordingPropertySet.h"
+#include "SpyPropertySet.h"
 #include "VideoInputDevices.h"
 #include "ViewerState.h"
 #include "orba/ComPtr.h"
@@ -166,7 +166,7 @@ class PropertySetFilter : public IBaseFilter {
   HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph*, LPCWSTR) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR*) override { return E_NOTIMPL; }
 
-  RecordingPropertySet properties;
+  SpyPropertySet properties;
 };
 
 TEST_F(CameraDiscovery, CameraControlIsTheFiltersPropertySet) {

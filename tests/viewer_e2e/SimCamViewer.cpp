@@ -32,12 +32,6 @@ std::string SimCamClsidText() {
   return narrow;
 }
 
-bool WindowAnswers(HWND window) {
-  DWORD_PTR result = 0;
-  return IsWindow(window) &&
-         SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
-}
-
 std::vector<std::string> CheckExchanges(const std::vector<simcam::PropertyCall>& calls,
                                         size_t firstCommand, size_t count) {
   std::vector<std::string> failures;
@@ -144,11 +138,15 @@ bool SimCamViewerTest::StoreSkipFrames(DWORD value) {
 }
 
 HWND SimCamViewerTest::StartViewer(orba_test::ViewerProcess* viewer) {
-  if (!viewer->Start()) return nullptr;
-  const HWND window = viewer->WaitForViewerWindow(kStartTimeoutMs);
-  if (!window) return nullptr;
-  // Its main loop runs once the window takes sent messages.
-  return WaitFor([&] { return WindowAnswers(window); }, kStartTimeoutMs) ? window : nullptr;
+  // Up once its main loop runs and its window takes sent messages; the time
+  // allowed is that for the window and that for its main loop.
+  const ::testing::AssertionResult up =
+      StartAndWaitUntilUp(viewer, WindowAnswers, 2 * kStartTimeoutMs);
+  if (!up) {
+    std::fprintf(stderr, "%s\n", up.message());
+    return nullptr;
+  }
+  return viewer->FindViewerWindow();
 }
 
 }  // namespace orba_e2e

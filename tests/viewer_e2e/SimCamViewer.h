@@ -1,8 +1,8 @@
 #pragma once
 // ORBA.exe against the simulated ORBA camera: a fixture that gives each test the
-// camera as the only video input device, a log of its own and the viewer's
-// settings key, and puts all of it back afterwards; and checks of the camera
-// command exchanges the camera logged.
+// camera as the only video input device, a log of its own and (through
+// ViewerE2ETest) the viewer's settings key, and puts all of it back afterwards;
+// and checks of the camera command exchanges the camera logged.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,6 +13,7 @@
 #include "RegistrySnapshot.h"
 #include "TestEnv.h"
 #include "VideoInputDevices.h"
+#include "ViewerE2ETest.h"
 #include "ViewerProcess.h"
 #include "simcam/SimCamControl.h"
 #include "simcam/SimCamIds.h"
@@ -22,7 +23,6 @@ namespace orba_e2e {
 
 extern const char kSkipFrames[];     // "SKIPFRAMES"
 constexpr DWORD kStartTimeoutMs = 30000;
-constexpr DWORD kExitTimeoutMs = 30000;
 
 // Calls one exchange of a command frame takes: three packets, the third twice,
 // and the read-back of the zoom property.
@@ -32,9 +32,6 @@ constexpr size_t kCallsPerCommand = 5;
 std::string SimCamClsidText();
 
 using orba_test::WaitFor;
-
-// A window answers when its thread takes sent messages.
-bool WindowAnswers(HWND window);
 
 // Checks that calls[first, first + count * 5) are count complete command
 // exchanges exactly as the viewer sends them: pan/tilt Sets with the 40-byte
@@ -50,7 +47,7 @@ std::vector<std::string> StartupCodes(bool skipFrames);
 // Appends b to a.
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b);
 
-class SimCamViewerTest : public ::testing::Test {
+class SimCamViewerTest : public ViewerE2ETest {
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -71,8 +68,7 @@ class SimCamViewerTest : public ::testing::Test {
   // Starts the viewer and waits for its window and its main loop; null on failure.
   HWND StartViewer(orba_test::ViewerProcess* viewer);
 
-  // Each tree is put back as it was, after every viewer of the test has ended.
-  orba_test::ScopedRegistryTree settings_{HKEY_CURRENT_USER, orba::kSettingsKey};
+  // Each is put back as it was, after every viewer of the test has ended.
   orba_test::ScopedRegistryTree options_{HKEY_CURRENT_USER, simcam::kOptionsKey};
   orba_test::ScopedVideoInputDevices devices_{orba_test::ScopedVideoInputDevices::kRemoveAll};
   std::string logDir_;

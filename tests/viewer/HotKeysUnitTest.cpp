@@ -12,7 +12,7 @@
 #include "HotKeys.h"
 #include "Layout.h"
 #include "ViewerState.h"
-#include "../viewer/RecordingPropertySet.h"
+#include "SpyPropertySet.h"
 
 namespace {
 
@@ -139,7 +139,7 @@ class ViewerKeysTest : public ::testing::Test {
   }
 
   HWND window_ = nullptr;
-  RecordingPropertySet camera_;
+  SpyPropertySet camera_;
 };
 
 TEST_F(ViewerKeysTest, TwoWayLayoutKeysAlternateAndSendTheirCommandFirst) {

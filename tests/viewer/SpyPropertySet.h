@@ -1,5 +1,5 @@
 #pragma once
-// An IKsPropertySet that records every call, standing in for the camera's
+// A spy IKsPropertySet: it notes every call, standing in for the camera's
 // property set in the protocol tests.
 #include <windows.h>
 
@@ -30,7 +30,7 @@ struct KsCall {
   }
 };
 
-class RecordingPropertySet : public IKsPropertySet {
+class SpyPropertySet : public IKsPropertySet {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (iid == IID_IUnknown || iid == kIID_IKsPropertySet) {
