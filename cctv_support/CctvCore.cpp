@@ -30,7 +30,7 @@ static_assert(sizeof(NotifyTarget) == kNotifyDataBytes, "notify target is one 8-
 // calls (the viewer's thread, the filter's parameter lock), so there is no lock.
 struct LibraryState {
   NotifyTarget notify{0, 0};
-  HKEY notifyRoot = nullptr;  // where notify.window's value was written
+  HKEY notifyRoot = nullptr;        // where notify.window's value was written
   HANDLE processedEvent = nullptr;  // shared by name with the magnifier; kept for ever
   orba::ScopedHandle renderMutex;
   int32_t lastOptionA = -1;
@@ -122,7 +122,7 @@ int NegotiateDriver() {
     if (!old) return KAVRELO_IS_NOT_RUNNING;
   }
   return Escape(g_state.display.Get(), kFnSurfaceOf, 0) != 0 ? KAVRELO_NEW_API_IS_RUNNING
-                                                               : KAVRELO_IS_RUNNING;
+                                                             : KAVRELO_IS_RUNNING;
 }
 
 bool Post(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -142,8 +142,8 @@ void WaitRenderMutexFree() {
 // destination's surface, and fills the record (surface, bitmap, destination
 // rectangle, source origin). target receives the context the escape goes to.
 // False when the driver knows no surface or bitmap to blit.
-bool PrepareBlit(HDC destination, HBITMAP bitmap, int x, int y, int width, int height,
-                 int sourceX, int sourceY, HDC* target, BlitRecord* record) {
+bool PrepareBlit(HDC destination, HBITMAP bitmap, int x, int y, int width, int height, int sourceX,
+                 int sourceY, HDC* target, BlitRecord* record) {
   WaitRenderMutexFree();
   if (bitmap != g_state.cachedBitmap) {
     if (g_state.driverBitmap != 0) {
@@ -222,10 +222,9 @@ uint32_t DriverEscape(HDC dc, uint32_t escapeNumber, uint32_t function, uint32_t
   const EscapeHeader header{function, arg1, 0};
   std::memcpy(input, &header, sizeof header);
   if (payloadBytes) std::memcpy(input + sizeof header, payload, payloadBytes);
-  const int rc = ExtEscape(dc, static_cast<int>(escapeNumber),
-                           static_cast<int>(sizeof header + payloadBytes),
-                           reinterpret_cast<LPCSTR>(input), static_cast<int>(outBytes),
-                           static_cast<LPSTR>(out));
+  const int rc = ExtEscape(
+      dc, static_cast<int>(escapeNumber), static_cast<int>(sizeof header + payloadBytes),
+      reinterpret_cast<LPCSTR>(input), static_cast<int>(outBytes), static_cast<LPSTR>(out));
   if (rc <= 0) {
     // A driver that refused the escape has answered nothing.
     std::memset(out, 0, outBytes);
@@ -335,8 +334,8 @@ void StopRender() {
   if (g_state.display) Escape(g_state.display.Get(), kFnStopRender, 0);
 }
 
-void DriverBitBlt(HDC destination, int x, int y, HBITMAP bitmap, int width, int height,
-                  int sourceX, int sourceY) {
+void DriverBitBlt(HDC destination, int x, int y, HBITMAP bitmap, int width, int height, int sourceX,
+                  int sourceY) {
   if (!g_state.display) return;  // not initialised, or closed
   HDC target = nullptr;
   BlitRecord record;

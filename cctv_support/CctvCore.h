@@ -121,8 +121,8 @@ int SetViewport(int left, int top, int right, int bottom, int optionA, int optio
 DWORD ClearViewport();
 void StartRender(DWORD value);
 void StopRender();
-void DriverBitBlt(HDC destination, int x, int y, HBITMAP bitmap, int width, int height,
-                  int sourceX, int sourceY);
+void DriverBitBlt(HDC destination, int x, int y, HBITMAP bitmap, int width, int height, int sourceX,
+                  int sourceY);
 void DriverStretchBlt(HDC destination, int x, int y, int width, int height, HBITMAP bitmap,
                       int sourceX, int sourceY, int sourceWidth, int sourceHeight);
 

@@ -65,8 +65,7 @@ LONG ReadRegistryStringT(HKEY root, const C* subkey, const C* value, REGSAM view
 
 }  // namespace
 
-LONG ReadRegistryString(HKEY root, const char* subkey, const char* value, char* buf,
-                        size_t cap) {
+LONG ReadRegistryString(HKEY root, const char* subkey, const char* value, char* buf, size_t cap) {
   return ReadRegistryStringT(root, subkey, value, 0, buf, cap);
 }
 
@@ -93,8 +92,8 @@ bool AnsiToWide(const char* text, wchar_t* out, size_t cap) {
   if (!out || cap == 0) return false;
   out[0] = L'\0';
   if (!text) return false;
-  const int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, out,
-                                    static_cast<int>(cap));
+  const int n =
+      MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, out, static_cast<int>(cap));
   if (n <= 0) {
     out[0] = L'\0';
     return false;
@@ -122,8 +121,8 @@ bool WideToAnsi(const wchar_t* text, char* out, size_t cap) {
 
 void FormatTimeStamp(const SYSTEMTIME& t, char (&out)[kTimeStampBytes]) {
   // Same text as strftime("%y%m%d_%H.%M.%S") of the local time.
-  std::snprintf(out, sizeof out, "%02u%02u%02u_%02u.%02u.%02u", t.wYear % 100u, t.wMonth,
-                t.wDay, t.wHour, t.wMinute, t.wSecond);
+  std::snprintf(out, sizeof out, "%02u%02u%02u_%02u.%02u.%02u", t.wYear % 100u, t.wMonth, t.wDay,
+                t.wHour, t.wMinute, t.wSecond);
 }
 
 void FormatTimeStampNow(char (&out)[kTimeStampBytes]) {

@@ -94,8 +94,9 @@ bool CopyBounded(wchar_t* dst, size_t cap, const wchar_t* src) {
 
 bool IsAbsolutePath(const wchar_t* path) {
   if (!path) return false;
-  const bool drive = ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
-                     path[1] == L':' && path[2] == L'\\';
+  const bool drive =
+      ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+      path[1] == L':' && path[2] == L'\\';
   const bool unc = path[0] == L'\\' && path[1] == L'\\';
   return drive || unc;
 }

@@ -20,8 +20,7 @@ CBaseFilter::CBaseFilter(LPCTSTR pName, LPUNKNOWN pUnk, CCritSec* pLock, REFCLSI
       m_pSink(nullptr),
       m_PinVersion(1) {}
 
-CBaseFilter::CBaseFilter(LPCTSTR pName, LPUNKNOWN pUnk, CCritSec* pLock, REFCLSID clsid,
-                         HRESULT*)
+CBaseFilter::CBaseFilter(LPCTSTR pName, LPUNKNOWN pUnk, CCritSec* pLock, REFCLSID clsid, HRESULT*)
     : CBaseFilter(pName, pUnk, pLock, clsid) {}
 
 CBaseFilter::~CBaseFilter() {

@@ -11,8 +11,9 @@ HRESULT RegisterServers(BOOL bRegister, LPCWSTR modulePath) {
   HRESULT result = S_OK;
   for (int i = 0; i < g_cTemplates; ++i) {
     const CFactoryTemplate& entry = g_Templates[i];
-    const HRESULT hr = bRegister ? AMovieSetupRegisterServer(*entry.m_ClsID, entry.m_Name, modulePath)
-                                 : AMovieSetupUnregisterServer(*entry.m_ClsID);
+    const HRESULT hr = bRegister
+                           ? AMovieSetupRegisterServer(*entry.m_ClsID, entry.m_Name, modulePath)
+                           : AMovieSetupUnregisterServer(*entry.m_ClsID);
     if (FAILED(hr) && SUCCEEDED(result)) result = hr;
   }
   return result;

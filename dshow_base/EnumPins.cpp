@@ -27,7 +27,9 @@ STDMETHODIMP CEnumPins::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) CEnumPins::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_cRef)); }
+STDMETHODIMP_(ULONG) CEnumPins::AddRef() {
+  return static_cast<ULONG>(InterlockedIncrement(&m_cRef));
+}
 
 STDMETHODIMP_(ULONG) CEnumPins::Release() {
   const LONG ref = InterlockedDecrement(&m_cRef);

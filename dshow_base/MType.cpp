@@ -41,9 +41,7 @@ bool CMediaType::operator==(const CMediaType& mt) const {
   return pbFormat && mt.pbFormat && std::memcmp(pbFormat, mt.pbFormat, cbFormat) == 0;
 }
 
-HRESULT CMediaType::Set(const CMediaType& mt) {
-  return Set(static_cast<const AM_MEDIA_TYPE&>(mt));
-}
+HRESULT CMediaType::Set(const CMediaType& mt) { return Set(static_cast<const AM_MEDIA_TYPE&>(mt)); }
 
 HRESULT CMediaType::Set(const AM_MEDIA_TYPE& mt) {
   if (&mt == static_cast<const AM_MEDIA_TYPE*>(this)) return S_OK;

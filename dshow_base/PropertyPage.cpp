@@ -35,8 +35,7 @@ STDMETHODIMP CBasePropertyPage::NonDelegatingQueryInterface(REFIID riid, void** 
 
 INT_PTR CBasePropertyPage::OnReceiveMessage(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
-INT_PTR CALLBACK CBasePropertyPage::DialogProc(HWND hwnd, UINT uMsg, WPARAM wParam,
-                                               LPARAM lParam) {
+INT_PTR CALLBACK CBasePropertyPage::DialogProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
   CBasePropertyPage* page;
   if (uMsg == WM_INITDIALOG) {
     SetWindowLongPtrW(hwnd, DWLP_USER, lParam);

@@ -58,8 +58,8 @@ HRESULT AMovieSetupRegisterServer(REFCLSID clsServer, LPCWSTR szDescription, LPC
   if (FAILED(hr)) return hr;
 
   orba::ScopedHKEY classKey;
-  LONG rc = RegCreateKeyExW(HKEY_CLASSES_ROOT, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                            KEY_WRITE, nullptr, classKey.Put(), nullptr);
+  LONG rc = RegCreateKeyExW(HKEY_CLASSES_ROOT, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                            nullptr, classKey.Put(), nullptr);
   if (rc == ERROR_SUCCESS) rc = SetStringValue(classKey.Get(), nullptr, szDescription);
   orba::ScopedHKEY serverKey;
   if (rc == ERROR_SUCCESS) {
@@ -67,7 +67,8 @@ HRESULT AMovieSetupRegisterServer(REFCLSID clsServer, LPCWSTR szDescription, LPC
                          KEY_WRITE, nullptr, serverKey.Put(), nullptr);
   }
   if (rc == ERROR_SUCCESS) rc = SetStringValue(serverKey.Get(), nullptr, szFileName);
-  if (rc == ERROR_SUCCESS) rc = SetStringValue(serverKey.Get(), L"ThreadingModel", szThreadingModel);
+  if (rc == ERROR_SUCCESS)
+    rc = SetStringValue(serverKey.Get(), L"ThreadingModel", szThreadingModel);
   return HRESULT_FROM_WIN32(rc);
 }
 
@@ -108,8 +109,8 @@ HRESULT AMovieSetupRegisterFilter2(const AMOVIESETUP_FILTER* psetupdata, IFilter
     rf2.dwMerit = psetupdata->dwMerit;
     rf2.cPins = psetupdata->nPins;
     rf2.rgPins = pins.empty() ? nullptr : pins.data();
-    hr = pIFM2->RegisterFilter(*psetupdata->clsID, psetupdata->strName, nullptr, category,
-                               nullptr, &rf2);
+    hr = pIFM2->RegisterFilter(*psetupdata->clsID, psetupdata->strName, nullptr, category, nullptr,
+                               &rf2);
   } else {
     hr = pIFM2->UnregisterFilter(category, nullptr, *psetupdata->clsID);
     // Already gone is fine.

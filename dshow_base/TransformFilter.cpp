@@ -20,11 +20,11 @@ bool CTransformFilter::CreatePins() {
   CAutoLock lock(&m_csFilter);
   if (m_pInput) return true;
   HRESULT hr = S_OK;
-  m_pInput = new (std::nothrow) CTransformInputPin(TEXT("Transform input pin"), this, &hr,
-                                                   L"XForm In");
+  m_pInput =
+      new (std::nothrow) CTransformInputPin(TEXT("Transform input pin"), this, &hr, L"XForm In");
   if (!m_pInput) return false;
-  m_pOutput = new (std::nothrow) CTransformOutputPin(TEXT("Transform output pin"), this, &hr,
-                                                     L"XForm Out");
+  m_pOutput =
+      new (std::nothrow) CTransformOutputPin(TEXT("Transform output pin"), this, &hr, L"XForm Out");
   if (!m_pOutput || FAILED(hr)) {
     delete m_pInput;
     delete m_pOutput;
@@ -111,7 +111,8 @@ STDMETHODIMP CTransformFilter::Pause() {
 
 HRESULT CTransformFilter::Transform(IMediaSample*, IMediaSample*) { return E_UNEXPECTED; }
 
-HRESULT CTransformFilter::InitializeOutputSample(IMediaSample* pSample, IMediaSample** ppOutSample) {
+HRESULT CTransformFilter::InitializeOutputSample(IMediaSample* pSample,
+                                                 IMediaSample** ppOutSample) {
   *ppOutSample = nullptr;
   const AM_SAMPLE2_PROPERTIES* props = m_pInput->SampleProps();
   DWORD flags = m_bSampleSkipped ? AM_GBF_PREVFRAMESKIPPED : 0;
@@ -180,13 +181,9 @@ HRESULT CTransformFilter::EndOfStream() {
   return m_pOutput ? m_pOutput->DeliverEndOfStream() : S_OK;
 }
 
-HRESULT CTransformFilter::BeginFlush() {
-  return m_pOutput ? m_pOutput->DeliverBeginFlush() : S_OK;
-}
+HRESULT CTransformFilter::BeginFlush() { return m_pOutput ? m_pOutput->DeliverBeginFlush() : S_OK; }
 
-HRESULT CTransformFilter::EndFlush() {
-  return m_pOutput ? m_pOutput->DeliverEndFlush() : S_OK;
-}
+HRESULT CTransformFilter::EndFlush() { return m_pOutput ? m_pOutput->DeliverEndFlush() : S_OK; }
 
 HRESULT CTransformFilter::NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate) {
   return m_pOutput ? m_pOutput->DeliverNewSegment(tStart, tStop, dRate) : S_OK;

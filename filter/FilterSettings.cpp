@@ -12,7 +12,8 @@ const char kImageFolderPathValue[] = "ImageFolderPath";
 
 int ReadSettingsText(const char* name, char* buf, size_t cap) {
   if (!buf || cap == 0) return 1;
-  if (orba::ReadRegistryString(HKEY_CURRENT_USER, orba::kSettingsKey, name, buf, cap) != ERROR_SUCCESS ||
+  if (orba::ReadRegistryString(HKEY_CURRENT_USER, orba::kSettingsKey, name, buf, cap) !=
+          ERROR_SUCCESS ||
       buf[0] == '\0') {
     buf[0] = '\0';
     return 1;

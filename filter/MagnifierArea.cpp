@@ -169,8 +169,8 @@ HRESULT ORBAProc::SetParamsLocked(long code, double dx, double dy) {
       CCTV_ClearViewport();
       DebugLine("left = %ld , top = %ld , right = %ld , bottom = %ld ", m_area.left, m_area.top,
                 m_area.right, m_area.bottom);
-      CCTV_SetViewport(m_area.left, m_area.top, m_area.right, m_area.bottom,
-                       kViewportOptionA, kViewportOptionB);
+      CCTV_SetViewport(m_area.left, m_area.top, m_area.right, m_area.bottom, kViewportOptionA,
+                       kViewportOptionB);
     } else {
       DebugLine("SetParams: Neither ZT nor Kavrelo on");
     }
@@ -207,7 +207,8 @@ bool ORBAProc::InitDirectDraw() {
       answer = true;
     } else {
       m_pPrimarySurface.Detach();  // as above: no reference to release
-      SetStatus("IDirectDraw_CreateSurface(primary) FAILED (%8.8lX)", static_cast<unsigned long>(hr));
+      SetStatus("IDirectDraw_CreateSurface(primary) FAILED (%8.8lX)",
+                static_cast<unsigned long>(hr));
       FilterLog("IDirectDraw_CreateSurface(primary) FAILED ");
     }
   }

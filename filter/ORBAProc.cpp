@@ -196,7 +196,8 @@ HRESULT ORBAProc::UpdateFormat(const AM_MEDIA_TYPE* pmt) {
   DWORD compression = 0;
   const HRESULT hr = RecordInputFormat(*pmt, &compression);
   if (FAILED(hr)) return hr;
-  if (compression > BI_PNG) FilterLog("Unknown image format %lX", static_cast<unsigned long>(compression));
+  if (compression > BI_PNG)
+    FilterLog("Unknown image format %lX", static_cast<unsigned long>(compression));
   return S_OK;
 }
 

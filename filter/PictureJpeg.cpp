@@ -22,6 +22,8 @@ bool IsArithmeticFrame(uint8_t marker) {
 
 // Annex K.3 of the JPEG standard: per table, the class/id byte, the 16 code
 // length counts and the symbol values.
+// The segment is laid out by its fields, one table a line.
+// clang-format off
 const uint8_t kStandardDht[] = {
     0xFF, 0xC4, 0x01, 0xA2,
     // DC, luminance
@@ -59,6 +61,7 @@ const uint8_t kStandardDht[] = {
     0xd7, 0xd8, 0xd9, 0xda, 0xe2, 0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8, 0xe9, 0xea, 0xf2,
     0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa,
 };
+// clang-format on
 // Marker (2) + length field 0x01A2 (418): four tables of 17 bytes plus 12, 162,
 // 12 and 162 symbols.
 static_assert(sizeof kStandardDht == 2 + 0x01A2, "DHT length field matches its tables");

@@ -29,9 +29,8 @@ struct AreaButton {
   long mode;
 };
 constexpr AreaButton kAreaButtons[] = {
-    {IDC_AREA_FULL, kModeFull},     {IDC_AREA_LEFT, kModeLeft},
-    {IDC_AREA_TOP, kModeTop},       {IDC_AREA_RIGHT, kModeRight},
-    {IDC_AREA_BOTTOM, kModeBottom}, {IDC_AREA_OFF, kModeOff},
+    {IDC_AREA_FULL, kModeFull},   {IDC_AREA_LEFT, kModeLeft},     {IDC_AREA_TOP, kModeTop},
+    {IDC_AREA_RIGHT, kModeRight}, {IDC_AREA_BOTTOM, kModeBottom}, {IDC_AREA_OFF, kModeOff},
 };
 
 // The number in a factor field; false when the field holds none. A minus sign
@@ -152,7 +151,9 @@ INT_PTR ORBAProcProperties::OnReceiveMessage(HWND hwnd, UINT uMsg, WPARAM wParam
     case WM_VSCROLL:
       return 1;
     case WM_COMMAND: {
-      auto checked = [hwnd](int id) { return IsDlgButtonChecked(hwnd, id) == BST_CHECKED ? 1L : 0L; };
+      auto checked = [hwnd](int id) {
+        return IsDlgButtonChecked(hwnd, id) == BST_CHECKED ? 1L : 0L;
+      };
       switch (LOWORD(wParam)) {
         case IDC_FLIP_HORIZONTAL:
           if (m_pProc) m_pProc->SetFlipHorizontal(checked(IDC_FLIP_HORIZONTAL));
@@ -164,7 +165,9 @@ INT_PTR ORBAProcProperties::OnReceiveMessage(HWND hwnd, UINT uMsg, WPARAM wParam
           if (m_pProc) m_pProc->SetTakePicture(checked(IDC_SAVE_IMAGE));
           break;
         // "set area" is the page's shortcut for the top half, not a second Off.
-        case IDC_SET_AREA: SendArea(hwnd, kModeTop); break;
+        case IDC_SET_AREA:
+          SendArea(hwnd, kModeTop);
+          break;
         default:
           for (const AreaButton& button : kAreaButtons) {
             if (button.id == LOWORD(wParam)) SendArea(hwnd, button.mode);

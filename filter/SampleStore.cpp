@@ -182,4 +182,3 @@ void ORBAProc::PicturePass(const BYTE* data, long length) {
   // The dialog has a thread of its own: the stream goes on while it is open.
   m_saveAsDialog.Open(m_saveDialogOwner, data, static_cast<size_t>(length), folder, stamp);
 }
-

@@ -246,8 +246,8 @@ void SaveAsDialog::Close(DWORD timeoutMs) {
     EnumThreadWindows(threadId, CancelDialogWindow, 0);
     const DWORD elapsed = GetTickCount() - start;
     if (elapsed >= timeoutMs) break;
-    const DWORD slice = timeoutMs - elapsed < kCancelRepeatMs ? timeoutMs - elapsed
-                                                              : kCancelRepeatMs;
+    const DWORD slice =
+        timeoutMs - elapsed < kCancelRepeatMs ? timeoutMs - elapsed : kCancelRepeatMs;
     const DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, slice, QS_SENDMESSAGE);
     if (r == WAIT_OBJECT_0) {
       FilterLog("Save As dialog closed");

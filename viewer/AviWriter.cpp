@@ -18,8 +18,8 @@ bool IsUsableFrame(int width, int height, const void* bits, int bitsPerPixel) {
 }
 
 DWORD FrameBytes(int width, int height, int bitsPerPixel) {
-  return static_cast<DWORD>(width) * static_cast<DWORD>(height) *
-         static_cast<DWORD>(bitsPerPixel) / 8;
+  return static_cast<DWORD>(width) * static_cast<DWORD>(height) * static_cast<DWORD>(bitsPerPixel) /
+         8;
 }
 
 }  // namespace
@@ -142,10 +142,9 @@ HRESULT AviWriter::OpenMovie(int width, int height, int bitsPerPixel) {
 
 HRESULT AviWriter::AppendNextFrame(int width, int height, const void* bits, int bitsPerPixel) {
   const LONG index = sampleIndex_++;
-  const HRESULT hr =
-      AVIStreamWrite(compressedStream_, index, 1, const_cast<void*>(bits),
-                     static_cast<LONG>(FrameBytes(width, height, bitsPerPixel)), 0, nullptr,
-                     nullptr);
+  const HRESULT hr = AVIStreamWrite(compressedStream_, index, 1, const_cast<void*>(bits),
+                                    static_cast<LONG>(FrameBytes(width, height, bitsPerPixel)), 0,
+                                    nullptr, nullptr);
   if (hr != AVIERR_OK) {
     SetLastErrorMessage("Unable to Write Video Stream to the output Movie File");
     CloseAll();

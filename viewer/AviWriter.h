@@ -43,7 +43,7 @@ class AviWriter {
 
  private:
   using FrameStep = HRESULT (AviWriter::*)(int width, int height, const void* bits,
-                                          int bitsPerPixel);
+                                           int bitsPerPixel);
 
   HRESULT AppendAfterFailure(int width, int height, const void* bits, int bitsPerPixel);
   HRESULT AppendFirstFrame(int width, int height, const void* bits, int bitsPerPixel);

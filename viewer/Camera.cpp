@@ -187,7 +187,8 @@ LONG SetCameraFriendlyName(const char* name) {
     // A name that cannot be written is logged, and the other instances still get theirs.
     const LONG written = RegSetValueExA(instanceKey.Get(), "FriendlyName", 0, REG_SZ,
                                         reinterpret_cast<const BYTE*>(name), nameBytes);
-    if (written != ERROR_SUCCESS) DebugLine("FriendlyName of %s not written: %ld", instance, written);
+    if (written != ERROR_SUCCESS)
+      DebugLine("FriendlyName of %s not written: %ld", instance, written);
   }
   return rc;
 }

@@ -8,7 +8,8 @@
 // IKsPropertySet {31EFAC30-515C-11D0-A9AA-00AA0061BE93}
 extern const GUID kIID_IKsPropertySet;
 
-extern const char kCameraEnumKey[];      // HKLM "System\\CurrentControlSet\\Enum\\USB\\Vid_0525&Pid_a941&MI_00"
+extern const char
+    kCameraEnumKey[];  // HKLM "System\\CurrentControlSet\\Enum\\USB\\Vid_0525&Pid_a941&MI_00"
 extern const char kCameraDisplayName[];  // "Opticorva Video"
 
 // Both "vid_0525" and "pid_a941", anywhere, case-sensitive.

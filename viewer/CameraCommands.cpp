@@ -110,8 +110,8 @@ HRESULT SendCommandFrame(IKsPropertySet* propertySet, const uint8_t* frame) {
     uint8_t packet[kCameraPacketBytes];
     MakeCameraPacket(frame, number, packet);
     PackCameraPacket(packet, &record);
-    propertySet->Set(kPropSetCameraControl, kCameraPropertyPanTilt, &record, kRecordBytes,
-                     &record, kRecordBytes);
+    propertySet->Set(kPropSetCameraControl, kCameraPropertyPanTilt, &record, kRecordBytes, &record,
+                     kRecordBytes);
   }
   // The last packet goes out a second time, unchanged.
   propertySet->Set(kPropSetCameraControl, kCameraPropertyPanTilt, &record, kRecordBytes, &record,

@@ -18,8 +18,7 @@ constexpr DWORD kCameraPropertyZoom = KSPROPERTY_CAMERACONTROL_ZOOM;        // 3
 static_assert(sizeof(KSPROPERTY_CAMERACONTROL_S2) == 40, "the camera record is 40 bytes");
 static_assert(offsetof(KSPROPERTY_CAMERACONTROL_S2, Value1) == 24, "Value1 at byte 24");
 static_assert(offsetof(KSPROPERTY_CAMERACONTROL_S2, Flags) == 28, "Flags at byte 28");
-static_assert(offsetof(KSPROPERTY_CAMERACONTROL_S2, Capabilities) == 32,
-              "Capabilities at byte 32");
+static_assert(offsetof(KSPROPERTY_CAMERACONTROL_S2, Capabilities) == 32, "Capabilities at byte 32");
 static_assert(offsetof(KSPROPERTY_CAMERACONTROL_S2, Value2) == 36, "Value2 at byte 36");
 
 constexpr size_t kCameraFrameBytes = 10;
@@ -47,28 +46,28 @@ HRESULT SendCommandFrame(IKsPropertySet* propertySet, const uint8_t* frame);
 HRESULT ORBA_SendCommand(const uint8_t* frame);
 
 // One operation per command.
-HRESULT CameraKeyF1Command();        // 0x6E 0x01
-HRESULT CameraKeyF3Command();        // 0x6E 0x02
-HRESULT CameraKeyF2Command();        // 0x6E 0x03
-HRESULT ZoomWide();                  // 0x6E 0x0B "ZOOM_WIDE"
-HRESULT ZoomTele();                  // 0x6E 0x0C "ZOOM_TELE"
-HRESULT ZoomStop();                  // 0x6E 0x0D "ZOOM_STOP"
-HRESULT CameraKeyCCommand();         // 0x6E 0x0E
-HRESULT CameraKeyVCommand();         // 0x6E 0x0F
-HRESULT CameraReleaseCommand();      // 0x6E 0x10
-HRESULT CameraKeyTCommand();         // 0x6E 0x11
+HRESULT CameraKeyF1Command();           // 0x6E 0x01
+HRESULT CameraKeyF3Command();           // 0x6E 0x02
+HRESULT CameraKeyF2Command();           // 0x6E 0x03
+HRESULT ZoomWide();                     // 0x6E 0x0B "ZOOM_WIDE"
+HRESULT ZoomTele();                     // 0x6E 0x0C "ZOOM_TELE"
+HRESULT ZoomStop();                     // 0x6E 0x0D "ZOOM_STOP"
+HRESULT CameraKeyCCommand();            // 0x6E 0x0E
+HRESULT CameraKeyVCommand();            // 0x6E 0x0F
+HRESULT CameraReleaseCommand();         // 0x6E 0x10
+HRESULT CameraKeyTCommand();            // 0x6E 0x11
 HRESULT CameraDigitCommand(int digit);  // 0x6E 0x11 + digit, digits 1..9
-HRESULT CameraKeyZCommand();         // 0x6E 0x1B
-HRESULT CameraHalfLayoutCommand();   // 0x6E 0x1C
-HRESULT CameraFullLayoutCommand();   // 0x6E 0x1D
-HRESULT CameraFrameSkippingOff();    // 0xF0 0x02
-HRESULT CameraFrameSkippingOn();     // 0xF0 0x03
-HRESULT CameraStartCommand();        // 0xF0 0x04
-HRESULT CameraEndCommand();          // 0xF0 0x05
-HRESULT CameraKeyGCommand();         // 0xF0 0x08
-HRESULT CameraKeyHCommand();         // 0xF0 0x09
-HRESULT CameraKeyDeleteCommand();    // 0xF0 0xFE
-HRESULT CameraKeyInsertCommand();    // 0xF0 0xFF
+HRESULT CameraKeyZCommand();            // 0x6E 0x1B
+HRESULT CameraHalfLayoutCommand();      // 0x6E 0x1C
+HRESULT CameraFullLayoutCommand();      // 0x6E 0x1D
+HRESULT CameraFrameSkippingOff();       // 0xF0 0x02
+HRESULT CameraFrameSkippingOn();        // 0xF0 0x03
+HRESULT CameraStartCommand();           // 0xF0 0x04
+HRESULT CameraEndCommand();             // 0xF0 0x05
+HRESULT CameraKeyGCommand();            // 0xF0 0x08
+HRESULT CameraKeyHCommand();            // 0xF0 0x09
+HRESULT CameraKeyDeleteCommand();       // 0xF0 0xFE
+HRESULT CameraKeyInsertCommand();       // 0xF0 0xFF
 
 // The keyboard and the clock as the command sequences see them; tests replace both.
 struct KeyInput {

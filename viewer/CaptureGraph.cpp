@@ -149,7 +149,7 @@ HRESULT UseMixingRenderer(IPin* preview) {
     g_viewer.pPaintControl = g_viewer.pWindowlessControl;
     LONG width = 0, height = 0, arWidth = 0, arHeight = 0;
     if (SUCCEEDED(g_viewer.pWindowlessControl->GetNativeVideoSize(&width, &height, &arWidth,
-                                                                   &arHeight))) {
+                                                                  &arHeight))) {
       RECT client = {};
       GetClientRect(g_viewer.hwndViewer, &client);
       RECT dest = {0, 0, client.right, client.bottom};
@@ -344,8 +344,9 @@ HRESULT CaptureVideo() {
   if (FAILED(CreateFilter(CLSID_ORBAProc, &g_viewer.pOrbaProcFilter)) ||
       !g_viewer.pOrbaProcFilter) {
     g_viewer.pOrbaProcFilter = nullptr;
-    ErrorBox(" Error #7 ,Failed to create ORBAProc\r\nCheck ORBAPROC.AX file\r\nSorry, this program "
-             "will end");
+    ErrorBox(
+        " Error #7 ,Failed to create ORBAProc\r\nCheck ORBAPROC.AX file\r\nSorry, this program "
+        "will end");
     ShowWindow(g_viewer.hwndViewer, SW_HIDE);
     TeardownGraph();
     FatalExit();
@@ -362,8 +363,8 @@ HRESULT CaptureVideo() {
   }
 
   if (FAILED(CreateFilter(CLSID_SmartTee, &g_viewer.pSmartTee))) g_viewer.pSmartTee = nullptr;
-  hr = g_viewer.pSmartTee ? g_viewer.pGraph->AddFilter(g_viewer.pSmartTee, L"Smart Tee")
-                          : E_POINTER;
+  hr =
+      g_viewer.pSmartTee ? g_viewer.pGraph->AddFilter(g_viewer.pSmartTee, L"Smart Tee") : E_POINTER;
   if (FAILED(hr)) ErrorBox("Error #7E");
 
   const HRESULT teeConnected =

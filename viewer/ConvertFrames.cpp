@@ -30,8 +30,8 @@ enum class FrameRead { kRead, kMissing, kTooLarge, kShortRead, kUnreadable };
 // Reads a whole frame file. The file is opened sharing only reading, which fails
 // while the filter still holds it open for writing: a frame is never taken
 // half-written.
-FrameRead ReadFrameFile(const char* path, unsigned char* buffer, size_t capacity,
-                        DWORD* size, long long* fileSize) {
+FrameRead ReadFrameFile(const char* path, unsigned char* buffer, size_t capacity, DWORD* size,
+                        long long* fileSize) {
   *size = 0;
   *fileSize = 0;
   const ULONGLONG deadline = GetTickCount64() + kBusyFileWaitMs;
@@ -105,8 +105,7 @@ void KeepFolder(const char* folder, const char* finalPath) {
     DebugLine("Unconverted frame files kept in %s", kept);
     return;
   }
-  DebugLine("Unable to move %s away (error %lu); its files are left there", folder,
-            GetLastError());
+  DebugLine("Unable to move %s away (error %lu); its files are left there", folder, GetLastError());
 }
 
 unsigned long long g_videoPartLimit = kVideoPartLimitBytes;
@@ -169,8 +168,8 @@ void DiscardPart(VideoPart* part) {
   delete part->writer;
   part->writer = nullptr;
   if (aviPath[0] != '\0' && PathExists(aviPath)) DeleteFileA(aviPath);
-  DebugLine("Part %d of the video could not be written; its %u frame files are kept",
-            part->number, static_cast<unsigned>(part->frames.size()));
+  DebugLine("Part %d of the video could not be written; its %u frame files are kept", part->number,
+            static_cast<unsigned>(part->frames.size()));
   part->frames.clear();
 }
 
@@ -191,13 +190,12 @@ bool FinishPart(VideoPart* part, const char* finalPath, const char* folder) {
   char stem[kVideoPathBytes];
   char partStem[kVideoPathBytes];
   char saved[kVideoPathBytes];
-  const bool named =
-      StemOf(finalPath, stem, sizeof stem) &&
-      (part->number == 1 ? orba::CopyBounded(partStem, sizeof partStem, stem)
-                         : orba::FormatBounded(partStem, sizeof partStem, "%s_%d", stem,
-                                               part->number));
-  if (!named || !MoveToFreeName(aviPath, partStem, IsAviPath(finalPath) ? ".avi" : "", saved,
-                                sizeof saved)) {
+  const bool named = StemOf(finalPath, stem, sizeof stem) &&
+                     (part->number == 1 ? orba::CopyBounded(partStem, sizeof partStem, stem)
+                                        : orba::FormatBounded(partStem, sizeof partStem, "%s_%d",
+                                                              stem, part->number));
+  if (!named ||
+      !MoveToFreeName(aviPath, partStem, IsAviPath(finalPath) ? ".avi" : "", saved, sizeof saved)) {
     DebugLine("Unable to move %s to %s (error %lu)", aviPath, finalPath, GetLastError());
     return !(PathExists(aviPath) && IsInside(aviPath, folder));
   }
@@ -239,9 +237,9 @@ bool MoveToFreeName(const char* source, const char* stem, const char* extension,
   char base[kVideoPathBytes];
   if (!orba::CopyBounded(base, sizeof base, stem)) return false;
   for (int k = 1; k <= kMaxNameSuffix; ++k) {
-    const bool ok = k == 1 ? orba::FormatBounded(target, sizeof target, "%s%s", base, extension)
-                           : orba::FormatBounded(target, sizeof target, "%s_%d%s", base, k,
-                                                 extension);
+    const bool ok = k == 1
+                        ? orba::FormatBounded(target, sizeof target, "%s%s", base, extension)
+                        : orba::FormatBounded(target, sizeof target, "%s_%d%s", base, k, extension);
     if (!ok) return false;
     if (PathExists(target)) continue;
     if (MoveFileExA(source, target, 0)) return orba::CopyBounded(chosen, chosenCap, target);

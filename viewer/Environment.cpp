@@ -86,8 +86,8 @@ bool PutBack(const SwitchPlace& place, DWORD type, DWORD size, DWORD data) {
   }
   if (type != REG_DWORD || size != sizeof data) return true;  // a damaged record is dropped
   return rc == ERROR_SUCCESS &&
-         RegSetValueExA(key.Get(), place.value, 0, REG_DWORD,
-                        reinterpret_cast<const BYTE*>(&data), sizeof data) == ERROR_SUCCESS;
+         RegSetValueExA(key.Get(), place.value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                        sizeof data) == ERROR_SUCCESS;
 }
 
 constexpr UINT kSystemDirBytes = 260;
@@ -236,8 +236,8 @@ int32_t ProbeDisplayDriverModel(HWND window) {
   pp.FullScreen_RefreshRateInHz = 0;
   pp.PresentationInterval = 0;
   orba::ComPtr<IDirect3DDevice9> device;
-  if (FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                               &pp, &device)) ||
+  if (FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
+                               &device)) ||
       !device) {
     return kDriverUndetected;
   }
@@ -253,8 +253,8 @@ int32_t DetectDisplayDriverModel() {
   // under Wine a Direct3D device leaves its pixel format on its window, and a
   // mixer drawing into that window with another format then makes Wine redraw
   // the whole window for every frame.
-  orba::ScopedWindow probe(CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr,
-                                           nullptr, g_viewer.hInstance, nullptr));
+  orba::ScopedWindow probe(CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                           g_viewer.hInstance, nullptr));
   if (!probe) return kDriverUndetected;
   return ProbeDisplayDriverModel(probe.Get());
 }
@@ -314,8 +314,8 @@ void RestoreSwitchesAtProgramEnd() {
 }
 
 void KeepPlatformLibrariesLoaded() {
-  static const wchar_t* const kLibraries[] = {L"quartz.dll", L"qcap.dll", L"qedit.dll",
-                                              L"devenum.dll", L"d3d9.dll", L"comdlg32.dll",
+  static const wchar_t* const kLibraries[] = {L"quartz.dll",  L"qcap.dll",    L"qedit.dll",
+                                              L"devenum.dll", L"d3d9.dll",    L"comdlg32.dll",
                                               L"msvfw32.dll", L"avifil32.dll"};
   wchar_t sys[MAX_PATH];
   const UINT len = GetSystemDirectoryW(sys, MAX_PATH);
@@ -327,4 +327,3 @@ void KeepPlatformLibrariesLoaded() {
     if (!orba::LoadLibraryByFullPath(path)) DebugLine("%ls stays unloaded between passes", name);
   }
 }
-

@@ -26,12 +26,18 @@ uint32_t ViewerVideoStreamId() { return static_cast<uint32_t>(GetCurrentProcessI
 
 long AreaCodeForViewMode(int32_t viewMode) {
   switch (viewMode) {
-    case kViewTop: return kModeTop;
-    case kViewBottom: return kModeBottom;
-    case kViewLeft: return kModeLeft;
-    case kViewRight: return kModeRight;
-    case kViewHidden: return kModeOff;
-    default: return kModeFull;
+    case kViewTop:
+      return kModeTop;
+    case kViewBottom:
+      return kModeBottom;
+    case kViewLeft:
+      return kModeLeft;
+    case kViewRight:
+      return kModeRight;
+    case kViewHidden:
+      return kModeOff;
+    default:
+      return kModeFull;
   }
 }
 
@@ -45,7 +51,7 @@ void TellFilterAreaOwner() {
   if (!g_viewer.pOrbaProcFilter) return;
   orba::ComPtr<IORBAProcArea> area;
   if (SUCCEEDED(g_viewer.pOrbaProcFilter->QueryInterface(IID_IORBAProcArea,
-                                                          reinterpret_cast<void**>(&area))) &&
+                                                         reinterpret_cast<void**>(&area))) &&
       area) {
     // A window handle is a 32-bit value on every Windows, also in a 64-bit process.
     const DWORD owner = static_cast<DWORD>(reinterpret_cast<uintptr_t>(g_viewer.hwndViewer));

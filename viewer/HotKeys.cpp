@@ -86,11 +86,12 @@ bool FormatVersionText(long filterBuild, char* text, size_t cap) {
       text, cap,
       "Opticorva ORBA version: %d.%d.%d.%d\nORBAProc version: %d.%d.%d.%d\nWindows %d.%d build %d "
       "ServicePack %d.%d\nDisplay driver type is %s.",
-      ORBA_VERSION_MAJOR, ORBA_VERSION_MINOR, ORBA_VERSION_PATCH, static_cast<int>(kViewerBuildNumber),
-      ORBAPROC_VERSION_MAJOR, ORBAPROC_VERSION_MINOR, ORBAPROC_VERSION_PATCH, static_cast<int>(filterBuild),
-      static_cast<int>(g_viewer.osMajor), static_cast<int>(g_viewer.osMinor),
-      static_cast<int>(g_viewer.osBuild), static_cast<int>(g_viewer.osServicePackMajor),
-      static_cast<int>(g_viewer.osServicePackMinor), DriverText(g_viewer.displayDriverType));
+      ORBA_VERSION_MAJOR, ORBA_VERSION_MINOR, ORBA_VERSION_PATCH,
+      static_cast<int>(kViewerBuildNumber), ORBAPROC_VERSION_MAJOR, ORBAPROC_VERSION_MINOR,
+      ORBAPROC_VERSION_PATCH, static_cast<int>(filterBuild), static_cast<int>(g_viewer.osMajor),
+      static_cast<int>(g_viewer.osMinor), static_cast<int>(g_viewer.osBuild),
+      static_cast<int>(g_viewer.osServicePackMajor), static_cast<int>(g_viewer.osServicePackMinor),
+      DriverText(g_viewer.displayDriverType));
 }
 
 void ApplyLayout(int32_t layout) {
@@ -152,9 +153,8 @@ void HideFullKey() {
 }
 
 void CycleLayoutKey() {
-  const int32_t next = g_viewer.viewMode >= kViewFull || g_viewer.viewMode < 0
-                           ? kViewTop
-                           : g_viewer.viewMode + 1;
+  const int32_t next =
+      g_viewer.viewMode >= kViewFull || g_viewer.viewMode < 0 ? kViewTop : g_viewer.viewMode + 1;
   g_viewer.viewMode = next;
   if (next <= kViewRight) {
     CameraHalfLayoutCommand();

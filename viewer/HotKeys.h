@@ -13,8 +13,8 @@
 enum HotKeyId : int {
   kHotKeyTakePicture = 1100,  // I
   kHotKeyT = 1101,
-  kHotKeyZoomIn = 1102,       // Up; L on Windows 10 and later
-  kHotKeyZoomOut = 1103,      // Down; K on Windows 10 and later
+  kHotKeyZoomIn = 1102,   // Up; L on Windows 10 and later
+  kHotKeyZoomOut = 1103,  // Down; K on Windows 10 and later
   kHotKeyF3 = 1104,
   kHotKeyF2 = 1105,
   kHotKeyF1 = 1106,

@@ -64,8 +64,8 @@ bool MakeRecordingNames(RecordingNames* names) {
                              names->pictures) &&
          orba::FormatBounded(names->finalPath, sizeof names->finalPath, "%s\\video_%s.avi",
                              names->pictures, stamp) &&
-         orba::FormatBounded(names->tempVideo, sizeof names->tempVideo,
-                             "%s\\temp\\video_%s.avi", names->pictures, stamp);
+         orba::FormatBounded(names->tempVideo, sizeof names->tempVideo, "%s\\temp\\video_%s.avi",
+                             names->pictures, stamp);
 }
 
 // The free space of the disk that holds path, or of its nearest existing
@@ -124,9 +124,8 @@ bool StartRecording() {
 
   // A writer that was never handed to a conversion is still ours.
   delete g_viewer.aviWriter;
-  g_viewer.aviWriter = new (std::nothrow) AviWriter(names.tempVideo, kRecordingCodec,
-                                                    kRecordingRate, kRecordingScale,
-                                                    kRecordingQuality);
+  g_viewer.aviWriter = new (std::nothrow) AviWriter(
+      names.tempVideo, kRecordingCodec, kRecordingRate, kRecordingScale, kRecordingQuality);
   DebugLine("Encoding video with codec: '%c%c%c%c' ", static_cast<char>(kRecordingCodec & 0xFF),
             static_cast<char>((kRecordingCodec >> 8) & 0xFF),
             static_cast<char>((kRecordingCodec >> 16) & 0xFF),
@@ -176,9 +175,8 @@ DWORD WINAPI RecoverFramesThread(LPVOID parameter) {
   // The writer is made here: AVIFile joins the creating thread to a COM
   // apartment, and the viewer's thread must stay free to choose its own.
   const orba::ComApartment apartment;
-  job->params.writer = new (std::nothrow) AviWriter(job->tempVideo, kRecordingCodec,
-                                                    kRecordingRate, kRecordingScale,
-                                                    kRecordingQuality);
+  job->params.writer = new (std::nothrow) AviWriter(job->tempVideo, kRecordingCodec, kRecordingRate,
+                                                    kRecordingScale, kRecordingQuality);
   const DWORD code = ConvertFramesToAvi(&job->params);
   delete job->params.writer;  // set only when the thread did not take it
   if (job->params.decompressor) tjDestroy(job->params.decompressor);
@@ -251,10 +249,10 @@ bool StartRecovery(const char* folder, const char* finalPath, const char* stamp)
   }
   auto* job = new (std::nothrow) RecoveryJob();
   if (!job) return false;
-  bool ok = orba::CopyBounded(job->folder, sizeof job->folder, folder) &&
-            orba::CopyBounded(job->finalPath, sizeof job->finalPath, finalPath) &&
-            orba::FormatBounded(job->tempVideo, sizeof job->tempVideo, "%s\\video_%s.avi",
-                                folder, stamp);
+  bool ok =
+      orba::CopyBounded(job->folder, sizeof job->folder, folder) &&
+      orba::CopyBounded(job->finalPath, sizeof job->finalPath, finalPath) &&
+      orba::FormatBounded(job->tempVideo, sizeof job->tempVideo, "%s\\video_%s.avi", folder, stamp);
   ConvertParams& p = job->params;
   if (ok) {
     p.frameFolder = job->folder;
@@ -334,8 +332,7 @@ void HandleEndKey() {
 }
 
 bool ConversionRunning() {
-  return g_viewer.hConvertThread &&
-         WaitForSingleObject(g_viewer.hConvertThread, 0) == WAIT_TIMEOUT;
+  return g_viewer.hConvertThread && WaitForSingleObject(g_viewer.hConvertThread, 0) == WAIT_TIMEOUT;
 }
 
 void ForgetFinishedConversion() {

@@ -43,7 +43,8 @@ LONG ReadSettingFlag(const char* name, bool* flag) {
 
 LONG WriteSettingFlag(const char* name, bool flag) {
   orba::ScopedHKEY key;
-  const LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, orba::kSettingsKey, 0, KEY_ALL_ACCESS, key.Put());
+  const LONG rc =
+      RegOpenKeyExA(HKEY_CURRENT_USER, orba::kSettingsKey, 0, KEY_ALL_ACCESS, key.Put());
   if (rc != ERROR_SUCCESS) return rc;
   const uint32_t value = flag ? 1 : 0;
   return RegSetValueExA(key.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),

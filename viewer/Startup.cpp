@@ -120,9 +120,9 @@ void StartupPass(bool firstPass) {
 
   const int width = GetSystemMetrics(SM_CXSCREEN);
   const int height = GetSystemMetrics(SM_CYSCREEN);
-  g_viewer.hwndViewer = CreateWindowExA(0, kViewerClassName, kViewerTitle, kViewerStyle, 0, 0,
-                                        width, height, nullptr, nullptr, g_viewer.hInstance,
-                                        nullptr);
+  g_viewer.hwndViewer =
+      CreateWindowExA(0, kViewerClassName, kViewerTitle, kViewerStyle, 0, 0, width, height, nullptr,
+                      nullptr, g_viewer.hInstance, nullptr);
   if (!g_viewer.hwndViewer) {
     char text[128];
     std::snprintf(text, sizeof text, "Error # CreateWindowEx Failed! Error=0x%x\r\n",

@@ -38,9 +38,9 @@ enum : int32_t {
 // The record handed to the frames-to-video conversion thread.
 struct ConvertParams {
   AviWriter* writer;
-  char* frameFolder;   // videoTempFolder
-  char* finalPath;     // videoFinalPath
-  void* decompressor;  // decomp
+  char* frameFolder;             // videoTempFolder
+  char* finalPath;               // videoFinalPath
+  void* decompressor;            // decomp
   unsigned char* fileBuffer;     // tempBufferJPEG
   unsigned char* pictureBuffer;  // tempBufferRGB
 };
@@ -59,8 +59,8 @@ struct ViewerState {
   HWND hwndViewer;
   UINT zoomTextStateChangeMsg;  // 0 when no restart message is armed
   uint32_t ignoreDestroyOnce;
-  uint32_t restartRequested;    // the loop ended for a restart, not for quit
-  int showCommand;              // as given to the entry point
+  uint32_t restartRequested;  // the loop ended for a restart, not for quit
+  int showCommand;            // as given to the entry point
 
   // Platform and magnifiers.
   uint32_t osMajor;
@@ -102,7 +102,7 @@ struct ViewerState {
   IMediaControl* pMediaControl;
   IMediaEventEx* pMediaEvent;
   IVideoWindow* pVideoWindow;
-  IBaseFilter* pSrcFilter;       // the camera's capture filter
+  IBaseFilter* pSrcFilter;         // the camera's capture filter
   IKsPropertySet* pCameraControl;  // the camera's property set (commands)
   IORBAProc* pOrbaProc;
   IBaseFilter* pOrbaProcFilter;  // the processing filter as created
@@ -111,7 +111,7 @@ struct ViewerState {
   IBaseFilter* pMixRenderer;
   IVMRWindowlessControl9* pWindowlessControl;
   IVMRWindowlessControl9* pPaintControl;  // copy of pWindowlessControl, no own reference
-  PreviewChain previewChain;  // kept from pass to pass
+  PreviewChain previewChain;              // kept from pass to pass
   IBaseFilter* ZT_RenderFilter;
   // ZoomText's CCTV interface, version 2 if offered, else 1; holds the reference.
   IZoomTextCCTV* g_pZTCCTV2;
@@ -119,7 +119,7 @@ struct ViewerState {
   // g_pZTCCTV2 and holds no reference of its own: release g_pZTCCTV2 only.
   IZoomTextCCTV2* pZTCCTV2Only;
   DWORD rotCookie;
-  int32_t graphState;       // State_Stopped or State_Running
+  int32_t graphState;  // State_Stopped or State_Running
 };
 
 extern ViewerState g_viewer;
@@ -130,5 +130,5 @@ constexpr UINT_PTR kReleaseTimerId = 8740;          // 0x2224
 constexpr UINT kGraphNotifyMessage = WM_APP + 1;    // 0x8001
 // Posted to the viewer window when the last open error box has closed.
 constexpr UINT kErrorBoxClosedMessage = WM_APP + 2;  // 0x8002
-extern const char kViewerClassName[];               // "Orba Viewer"
-extern const char kViewerTitle[];                   // "ORBA"
+extern const char kViewerClassName[];                // "Orba Viewer"
+extern const char kViewerTitle[];                    // "ORBA"

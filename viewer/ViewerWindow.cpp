@@ -163,7 +163,8 @@ LRESULT CALLBACK ViewerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
       break;
   }
   if (g_viewer.pVideoWindow) {
-    g_viewer.pVideoWindow->NotifyOwnerMessage(reinterpret_cast<OAHWND>(window), static_cast<long>(message),
+    g_viewer.pVideoWindow->NotifyOwnerMessage(reinterpret_cast<OAHWND>(window),
+                                              static_cast<long>(message),
                                               static_cast<LONG_PTR>(wParam), lParam);
   }
   return DefWindowProcA(window, message, wParam, lParam);

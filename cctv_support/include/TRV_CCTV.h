@@ -25,5 +25,5 @@ TRV_CCTV_API void WINAPI CCTV_StopRender(void);
 TRV_CCTV_API void WINAPI CCTV_BitBlt(HDC destination, int x, int y, HBITMAP bitmap, int width,
                                      int height, int sourceX, int sourceY);
 TRV_CCTV_API void WINAPI CCTV_StretchBlt(HDC destination, int x, int y, int width, int height,
-                                         HBITMAP bitmap, int sourceX, int sourceY,
-                                         int sourceWidth, int sourceHeight);
+                                         HBITMAP bitmap, int sourceX, int sourceY, int sourceWidth,
+                                         int sourceHeight);

@@ -63,8 +63,8 @@ int ZoomTextCctvClient::CheckCommandAllowed(int n) {
   for (int allowed : kWhileOff) whileOff |= allowed == n;
   if (!whileOff && commandSet_->ZxCommandApi(214, 0) == 0) return kCommandNotAllowed;
 
-  const bool fullProductOnly = (n >= 12 && n <= 15) || (n >= 34 && n <= 47) || n == 60 ||
-                               n == 61 || (n >= 63 && n <= 69);
+  const bool fullProductOnly =
+      (n >= 12 && n <= 15) || (n >= 34 && n <= 47) || n == 60 || n == 61 || (n >= 63 && n <= 69);
   if (fullProductOnly && productLevel_ == 1) return kNotInProductLevel;
   return kPathOk;
 }
@@ -72,13 +72,20 @@ int ZoomTextCctvClient::CheckCommandAllowed(int n) {
 int ZoomTextCctvClient::Send(int n, ZxParam parameter, ZxParam extra) {
   ZxCmdSetInterface& set = *commandSet_;
   switch (n) {
-    case 1: return set.Start();
-    case 2: return set.ToggleEnable();
-    case 9: return set.DesktopFinder();
-    case 10: return set.WebFinder();
-    case 11: return set.TextFinder();
-    case 15: return set.SendCommand(74, 1);
-    case 16: return set.SendCommand(58, 1);
+    case 1:
+      return set.Start();
+    case 2:
+      return set.ToggleEnable();
+    case 9:
+      return set.DesktopFinder();
+    case 10:
+      return set.WebFinder();
+    case 11:
+      return set.TextFinder();
+    case 15:
+      return set.SendCommand(74, 1);
+    case 16:
+      return set.SendCommand(58, 1);
     case 20: {
       if (!parameter) return kPathOk;
       auto* cell = reinterpret_cast<uint32_t*>(parameter);
@@ -88,7 +95,8 @@ int ZoomTextCctvClient::Send(int n, ZxParam parameter, ZxParam extra) {
       *cell = static_cast<uint32_t>(state);
       return kPathOk;
     }
-    case 25: return set.SendStateDependentCommand();
+    case 25:
+      return set.SendStateDependentCommand();
     case 73:
       return parameter ? set.SendCommand(static_cast<int>(parameter), extra) : kCommandNotAllowed;
     default: {
@@ -101,15 +109,21 @@ int ZoomTextCctvClient::Send(int n, ZxParam parameter, ZxParam extra) {
 
 int MapClientResult(int context, int answer) {
   switch (answer) {
-    case kNoUsableInstall: return ZTCCTV_ERROR_NOT_INSTALLED;
-    case kNoRegistryRoot: return ZTCCTV_ERROR_NO_REGISTRY;
-    case kTooOld: return ZTCCTV_ERROR_TOO_OLD;
-    case kNotRunning: return ZTCCTV_ERROR_NOT_RUNNING;
-    case kNoLibrary: return ZTCCTV_ERROR_NO_LIBRARY;
+    case kNoUsableInstall:
+      return ZTCCTV_ERROR_NOT_INSTALLED;
+    case kNoRegistryRoot:
+      return ZTCCTV_ERROR_NO_REGISTRY;
+    case kTooOld:
+      return ZTCCTV_ERROR_TOO_OLD;
+    case kNotRunning:
+      return ZTCCTV_ERROR_NOT_RUNNING;
+    case kNoLibrary:
+      return ZTCCTV_ERROR_NO_LIBRARY;
     case kCommandNotAllowed:
       return (context == 1 || context == 3) ? ZTCCTV_ERROR_NOT_ALLOWED_AREA
                                             : ZTCCTV_ERROR_UNEXPECTED;
-    default: return ZTCCTV_ERROR_UNEXPECTED;
+    default:
+      return ZTCCTV_ERROR_UNEXPECTED;
   }
 }
 
@@ -343,10 +357,15 @@ int SuspendDirectDrawEmulation() {
   if (!IsWindowsXP()) return ZTCCTV_ERROR_NOT_SUPPORTED;
   if (g_emulationSuspended) return ZTCCTV_ERROR_UNEXPECTED_STATE;
   switch (SetDirectDrawEmulation(0, &g_savedEmulation)) {
-    case ERROR_SUCCESS: g_emulationSuspended = true; return ZTCCTV_OK;
-    case ERROR_ACCESS_DENIED: return ZTCCTV_ERROR_ACCESS_DENIED;
-    case ERROR_FILE_NOT_FOUND: return ZTCCTV_ERROR_SWITCH_MISSING;
-    default: return ZTCCTV_ERROR_UNEXPECTED;
+    case ERROR_SUCCESS:
+      g_emulationSuspended = true;
+      return ZTCCTV_OK;
+    case ERROR_ACCESS_DENIED:
+      return ZTCCTV_ERROR_ACCESS_DENIED;
+    case ERROR_FILE_NOT_FOUND:
+      return ZTCCTV_ERROR_SWITCH_MISSING;
+    default:
+      return ZTCCTV_ERROR_UNEXPECTED;
   }
 }
 

@@ -16,18 +16,17 @@ bool Bind(HMODULE library, const char* name, Fn* entry) {
 }  // namespace
 
 const ZoomTextCommandPair ZoomTextCommandTable[] = {
-    {1, 0},     {2, 40},    {3, 370},   {4, 37},    {5, 36},    {6, 39},    {7, 54},
-    {8, 41},    {9, 80},    {10, 64},   {11, 368},  {12, 32},   {13, 73},   {14, 72},
-    {15, 74},   {16, 58},   {18, 204},  {19, 1018}, {20, 214},  {21, 206},  {22, 314},
-    {23, 42},   {24, 53},   {25, 0},    {26, 215},  {27, 217},  {28, 224},  {29, 216},
-    {30, 218},  {31, 220},  {32, 219},  {33, 221},  {34, 363},  {35, 362},  {36, 351},
-    {37, 352},  {38, 353},  {39, 354},  {40, 355},  {41, 356},  {42, 357},  {43, 358},
-    {44, 359},  {45, 360},  {46, 60},   {47, 71},   {48, 38},   {49, 63},   {50, 43},
-    {51, 44},   {52, 45},   {53, 46},   {54, 47},   {55, 48},   {56, 49},   {57, 50},
-    {58, 51},   {59, 52},   {60, 69},   {61, 68},   {62, 1004}, {63, 6},    {64, 84},
-    {65, 66},   {66, 8},    {67, 9},    {68, 65},   {69, 78},   {70, 3},    {71, 2},
-    {72, 76},   {74, 1023}, {81, 1033}, {75, 1024}, {76, 1025}, {77, 1026}, {78, 1030},
-    {79, 1031}, {80, 1032}, {82, 1036}, {83, 1037}, {0, 0},
+    {1, 0},     {2, 40},    {3, 370},   {4, 37},    {5, 36},    {6, 39},    {7, 54},    {8, 41},
+    {9, 80},    {10, 64},   {11, 368},  {12, 32},   {13, 73},   {14, 72},   {15, 74},   {16, 58},
+    {18, 204},  {19, 1018}, {20, 214},  {21, 206},  {22, 314},  {23, 42},   {24, 53},   {25, 0},
+    {26, 215},  {27, 217},  {28, 224},  {29, 216},  {30, 218},  {31, 220},  {32, 219},  {33, 221},
+    {34, 363},  {35, 362},  {36, 351},  {37, 352},  {38, 353},  {39, 354},  {40, 355},  {41, 356},
+    {42, 357},  {43, 358},  {44, 359},  {45, 360},  {46, 60},   {47, 71},   {48, 38},   {49, 63},
+    {50, 43},   {51, 44},   {52, 45},   {53, 46},   {54, 47},   {55, 48},   {56, 49},   {57, 50},
+    {58, 51},   {59, 52},   {60, 69},   {61, 68},   {62, 1004}, {63, 6},    {64, 84},   {65, 66},
+    {66, 8},    {67, 9},    {68, 65},   {69, 78},   {70, 3},    {71, 2},    {72, 76},   {74, 1023},
+    {81, 1033}, {75, 1024}, {76, 1025}, {77, 1026}, {78, 1030}, {79, 1031}, {80, 1032}, {82, 1036},
+    {83, 1037}, {0, 0},
 };
 static_assert(sizeof ZoomTextCommandTable / sizeof ZoomTextCommandTable[0] ==
                   kZoomTextCommandPairs + 1,
@@ -102,9 +101,12 @@ bool ZxCmdSetInterface::Passes(Gate gate) {
   if (!versionCheck_) return true;
   const int running = ZoomTextVersionRunning();
   switch (gate) {
-    case Gate::kRunning: return running > 0;
-    case Gate::kVersion8: return running >= 8;
-    case Gate::kVersion9: return running > 8;
+    case Gate::kRunning:
+      return running > 0;
+    case Gate::kVersion8:
+      return running >= 8;
+    case Gate::kVersion9:
+      return running > 8;
   }
   return false;
 }
@@ -141,7 +143,9 @@ int ZxCmdSetInterface::DecreasePower() { return Gated(Gate::kRunning, 37); }
 int ZxCmdSetInterface::ToggleSpeech() { return Gated(Gate::kRunning, 32); }
 int ZxCmdSetInterface::IncreaseSpeechRate() { return Gated(Gate::kRunning, 72); }
 int ZxCmdSetInterface::DecreaseSpeechRate() { return Gated(Gate::kRunning, 73); }
-int ZxCmdSetInterface::AppReader(ZxParam parameter) { return Gated(Gate::kVersion8, 74, parameter); }
+int ZxCmdSetInterface::AppReader(ZxParam parameter) {
+  return Gated(Gate::kVersion8, 74, parameter);
+}
 int ZxCmdSetInterface::DocReader(ZxParam parameter) { return Gated(Gate::kRunning, 58, parameter); }
 int ZxCmdSetInterface::DesktopFinder() { return Finder(1, 80); }
 int ZxCmdSetInterface::WebFinder() { return Finder(2, 64); }

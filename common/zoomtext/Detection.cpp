@@ -43,10 +43,14 @@ bool ReadText(HKEY key, const wchar_t* subkey, const wchar_t* value, wchar_t* bu
 
 const wchar_t* MainWindowClass(int code) {
   switch (code) {
-    case 8: return L"ZT8MainWindow";
-    case 9: return L"Zt9MainWindow";
-    case 10: return L"Zt10MainWindow";
-    default: return nullptr;
+    case 8:
+      return L"ZT8MainWindow";
+    case 9:
+      return L"Zt9MainWindow";
+    case 10:
+      return L"Zt10MainWindow";
+    default:
+      return nullptr;
   }
 }
 
@@ -95,8 +99,8 @@ int GetRunningZoomTextVersion(Version minimum, int* major, int* minor) {
   int result = -1;
   if (code >= minimum.major) {
     const wchar_t* windowClass = MainWindowClass(code);
-    const HWND window = windowClass ? CurrentSystem().FindTopLevelWindow(windowClass, nullptr)
-                                    : nullptr;
+    const HWND window =
+        windowClass ? CurrentSystem().FindTopLevelWindow(windowClass, nullptr) : nullptr;
     if (window && message) {
       word = static_cast<int32_t>(CurrentSystem().SendQuery(window, message));
       const int32_t least = static_cast<int32_t>((static_cast<uint32_t>(minimum.major) << 24) |
@@ -171,7 +175,8 @@ int FindInstalledZoomText(Version minimum, DWORD minimumLevel, DWORD* productLev
   orba::ScopedHKEY kept;
   DWORD lastRun = 0;
   if (QueryDword(root.Get(), nullptr, L"LastRun", &lastRun) &&
-      static_cast<int32_t>(lastRun) >= static_cast<int32_t>(static_cast<uint32_t>(minimum.major) << 16)) {
+      static_cast<int32_t>(lastRun) >=
+          static_cast<int32_t>(static_cast<uint32_t>(minimum.major) << 16)) {
     wchar_t name[32];
     if (orba::FormatBoundedW(name, 32, L"%u.%u", static_cast<unsigned>(HIWORD(lastRun)),
                              static_cast<unsigned>((lastRun >> 8) & 0xFF))) {
@@ -258,8 +263,8 @@ DWORD ReadRegistryDword(HKEY key, const wchar_t* subkey, const wchar_t* value, D
   return QueryDword(key, subkey, value, &data) ? data : fallback;
 }
 
-int ReadRegistryText(HKEY key, const wchar_t* subkey, const wchar_t* value,
-                     const wchar_t* fallback, wchar_t* buffer, size_t bufferBytes) {
+int ReadRegistryText(HKEY key, const wchar_t* subkey, const wchar_t* value, const wchar_t* fallback,
+                     wchar_t* buffer, size_t bufferBytes) {
   const size_t chars = bufferBytes / sizeof(wchar_t);
   if (!buffer || chars == 0) return 1;
   if (ReadText(key, subkey, value, buffer, chars)) return 0;

@@ -43,8 +43,12 @@ bool ProgramSettingsInterface::GetSoftwareVersion(wchar_t* b, size_t n) {
 bool ProgramSettingsInterface::SetSoftwareVersion(const wchar_t* t) {
   return WriteText(kSoftwareVersionValue, t);
 }
-bool ProgramSettingsInterface::GetProductLevel(DWORD* v) { return ReadDword(kProductLevelValue, v); }
-bool ProgramSettingsInterface::SetProductLevel(DWORD v) { return WriteDword(kProductLevelValue, v); }
+bool ProgramSettingsInterface::GetProductLevel(DWORD* v) {
+  return ReadDword(kProductLevelValue, v);
+}
+bool ProgramSettingsInterface::SetProductLevel(DWORD v) {
+  return WriteDword(kProductLevelValue, v);
+}
 bool ProgramSettingsInterface::GetComponents(DWORD* v) { return ReadDword(kComponents, v); }
 bool ProgramSettingsInterface::SetComponents(DWORD v) { return WriteDword(kComponents, v); }
 bool ProgramSettingsInterface::GetComponentsReplacedFrom(int n, DWORD* v) {
@@ -96,7 +100,8 @@ bool ProgramSettingsInterface::SetValue(const wchar_t* name, DWORD type, const v
   if (!settingsKeyPath_[0]) return false;
   orba::ScopedHKEY key;
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, settingsKeyPath_, 0, nullptr, 0,
-                      KEY_SET_VALUE | registryView_, nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
+                      KEY_SET_VALUE | registryView_, nullptr, key.Put(),
+                      nullptr) != ERROR_SUCCESS) {
     return false;
   }
   return RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), bytes) ==
@@ -166,9 +171,9 @@ bool ProgramSettingsInterface::GetUacName(wchar_t* b, size_t n) { return CopyOut
 bool ProgramSettingsInterface::GetAccessibilityKeyPath(wchar_t* b, size_t n) {
   wchar_t uac[100];
   return b && GetUacName(uac, sizeof uac) &&
-         orba::FormatBoundedW(b, n / sizeof(wchar_t),
-                              L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Accessibility\\ATs\\%ls",
-                              uac);
+         orba::FormatBoundedW(
+             b, n / sizeof(wchar_t),
+             L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Accessibility\\ATs\\%ls", uac);
 }
 bool ProgramSettingsInterface::GetProductIdentifier(wchar_t* b, size_t n) {
   return CopyOut(b, n, productIdentifier_);
@@ -195,7 +200,9 @@ bool ProgramSettingsInterface::GetDocumentsFolder(wchar_t* b, size_t n) {
 }
 bool ProgramSettingsInterface::GetMusicFolder(wchar_t* b, size_t n) {
   wchar_t folder[MAX_PATH];
-  return b && SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_MYMUSIC | CSIDL_FLAG_CREATE, nullptr, 0, folder)) &&
+  return b &&
+         SUCCEEDED(
+             SHGetFolderPathW(nullptr, CSIDL_MYMUSIC | CSIDL_FLAG_CREATE, nullptr, 0, folder)) &&
          CopyOut(b, n, folder);
 }
 
@@ -207,15 +214,28 @@ ZoomTextProgramSettings::ZoomTextProgramSettings(int major, int minor, int /*var
   const wchar_t* uac = L"AiSquared_ZoomTextUAC_v10.0";
   const wchar_t* identifier = L"{F7BFAC00-DCB3-46e3-AF56-48A779E54899}";
   switch (major_ * 10 + minor_) {
-    case 80: row = L"8.0"; uac = L""; identifier = L""; break;
-    case 81: row = L"8.1"; uac = L""; identifier = L""; break;
-    case 90: row = L"9.0"; uac = L""; identifier = L""; break;
+    case 80:
+      row = L"8.0";
+      uac = L"";
+      identifier = L"";
+      break;
+    case 81:
+      row = L"8.1";
+      uac = L"";
+      identifier = L"";
+      break;
+    case 90:
+      row = L"9.0";
+      uac = L"";
+      identifier = L"";
+      break;
     case 91:
       row = L"9.1";
       uac = L"AiSquared_ZoomTextUAC_v9.1";
       identifier = L"{34A5E174-93FD-496D-8073-13F63128AED6}";
       break;
-    default: break;
+    default:
+      break;
   }
   orba::FormatBoundedW(rootKeyPath_, kChars, L"Software\\Ai Squared\\ZoomText Xtra\\%ls", row);
   orba::FormatBoundedW(settingsKeyPath_, kChars, L"%ls\\Settings\\Reader", rootKeyPath_);

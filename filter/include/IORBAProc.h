@@ -36,7 +36,7 @@ enum : long {
 };
 
 struct IORBAProc : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE SetReservedValues(long a, long b) = 0;         // 3
+  virtual HRESULT STDMETHODCALLTYPE SetReservedValues(long a, long b) = 0;           // 3
   virtual HRESULT STDMETHODCALLTYPE SetParams(long code, double dx, double dy) = 0;  // 4
   virtual HRESULT STDMETHODCALLTYPE GetParams(long* mode, double* dx, double* dy) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetFlipHorizontal(long flip) = 0;
@@ -45,17 +45,17 @@ struct IORBAProc : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetFlipVertical(long* flip) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetSpareFlag(long flag) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetSpareFlag(long* flag) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetBuildNumber(long* build) = 0;                // 12
+  virtual HRESULT STDMETHODCALLTYPE GetBuildNumber(long* build) = 0;  // 12
   virtual HRESULT STDMETHODCALLTYPE SetTakePicture(long request) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetTakePicture(long* request) = 0;
   virtual HRESULT STDMETHODCALLTYPE IsOutputConnected(long* connected) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetStatusText(char* text) = 0;                  // 16
+  virtual HRESULT STDMETHODCALLTYPE GetStatusText(char* text) = 0;  // 16
   virtual HRESULT STDMETHODCALLTYPE SetSavePictureAs(long request, HWND owner) = 0;
   virtual HRESULT STDMETHODCALLTYPE ToggleRecording(long unused) = 0;
-  virtual HRESULT STDMETHODCALLTYPE SetRecordFolder(const char* path) = 0;          // 19
+  virtual HRESULT STDMETHODCALLTYPE SetRecordFolder(const char* path) = 0;  // 19
 };
 
 #ifdef __CRT_UUID_DECL
-__CRT_UUID_DECL(IORBAProc, 0xe26f771a, 0x355d, 0x4fbf, 0x89, 0x89, 0x7c, 0xd0, 0x91, 0x6d,
-                0xf4, 0x84)
+__CRT_UUID_DECL(IORBAProc, 0xe26f771a, 0x355d, 0x4fbf, 0x89, 0x89, 0x7c, 0xd0, 0x91, 0x6d, 0xf4,
+                0x84)
 #endif

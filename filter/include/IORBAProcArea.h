@@ -13,11 +13,11 @@ inline const GUID IID_IORBAProcArea = {
     0xd5e80c2f, 0xf0e0, 0x42c7, {0xbe, 0x2c, 0x6b, 0x9b, 0x91, 0x9f, 0x2d, 0xfe}};
 
 struct IORBAProcArea : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE SetAreaHandles(DWORD owner, DWORD videoStream) = 0;     // 3
+  virtual HRESULT STDMETHODCALLTYPE SetAreaHandles(DWORD owner, DWORD videoStream) = 0;    // 3
   virtual HRESULT STDMETHODCALLTYPE GetAreaHandles(DWORD* owner, DWORD* videoStream) = 0;  // 4
 };
 
 #ifdef __CRT_UUID_DECL
-__CRT_UUID_DECL(IORBAProcArea, 0xd5e80c2f, 0xf0e0, 0x42c7, 0xbe, 0x2c, 0x6b, 0x9b, 0x91, 0x9f,
-                0x2d, 0xfe)
+__CRT_UUID_DECL(IORBAProcArea, 0xd5e80c2f, 0xf0e0, 0x42c7, 0xbe, 0x2c, 0x6b, 0x9b, 0x91, 0x9f, 0x2d,
+                0xfe)
 #endif

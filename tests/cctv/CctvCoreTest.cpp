@@ -52,8 +52,8 @@ TEST(CctvRegistration, NameIsEightLowerCaseHexDigitsOfTheHandle) {
 
 TEST(CctvRegistration, HandleValueIsTheLow32BitsOnEveryTarget) {
   // Win64 hands out window handles sign-extended from 32 bits.
-  const auto* sign_extended = reinterpret_cast<const void*>(
-      static_cast<intptr_t>(static_cast<int32_t>(0x80001234u)));
+  const auto* sign_extended =
+      reinterpret_cast<const void*>(static_cast<intptr_t>(static_cast<int32_t>(0x80001234u)));
   EXPECT_EQ(HandleValue(sign_extended), 0x80001234u);
   EXPECT_EQ(HandleValue(reinterpret_cast<const void*>(uintptr_t{0x0003004C})), 0x0003004Cu);
   EXPECT_EQ(HandleValue(nullptr), 0u);

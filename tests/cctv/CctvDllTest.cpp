@@ -47,7 +47,7 @@ HKEY ExpectedRoot() {
   vi.dwOSVersionInfoSize = sizeof vi;
   EXPECT_EQ(RtlGetVersion(&vi), 0);
   return vi.dwPlatformId == VER_PLATFORM_WIN32_NT && vi.dwMajorVersion == 6 ? HKEY_CURRENT_USER
-                                                                             : HKEY_LOCAL_MACHINE;
+                                                                            : HKEY_LOCAL_MACHINE;
 }
 HKEY OtherRoot(HKEY root) {
   return root == HKEY_CURRENT_USER ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
@@ -82,8 +82,8 @@ class NotifyWindow {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "CctvTestNotifyWindow";
     RegisterClassA(&wc);
-    hwnd_ = CreateWindowExA(0, wc.lpszClassName, "notify", WS_POPUP, 0, 0, 10, 10, nullptr,
-                            nullptr, wc.hInstance, nullptr);
+    hwnd_ = CreateWindowExA(0, wc.lpszClassName, "notify", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                            wc.hInstance, nullptr);
   }
   ~NotifyWindow() {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
@@ -145,8 +145,8 @@ TEST_F(CctvDllExports, ExactlyTheEightPlainNames) {
   std::vector<std::string> names = cctv_test::ExportedNames(lib_.Module());
   std::sort(names.begin(), names.end());
   const std::vector<std::string> expected = {
-      "CCTV_BitBlt",      "CCTV_ClearViewport", "CCTV_Close",       "CCTV_Init",
-      "CCTV_SetViewport", "CCTV_StartRender",   "CCTV_StopRender",  "CCTV_StretchBlt"};
+      "CCTV_BitBlt",      "CCTV_ClearViewport", "CCTV_Close",      "CCTV_Init",
+      "CCTV_SetViewport", "CCTV_StartRender",   "CCTV_StopRender", "CCTV_StretchBlt"};
   EXPECT_EQ(names, expected);
   // Escapes reach the driver through gdi32's import, nothing of the library's own.
   const std::vector<std::string> gdi = cctv_test::ImportedNames(lib_.Module(), "gdi32.dll");
@@ -468,17 +468,22 @@ TEST_F(CctvDllRegistration, InitRegistersTheWindowUnderTheSystemsRoot) {
   ASSERT_EQ(ReadRegistration(root, window.Get(), &type, &data), ERROR_SUCCESS);
   EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
   const uint32_t handle = Value(window.Get());
-  const std::vector<uint8_t> expected = {
-      uint8_t(handle), uint8_t(handle >> 8), uint8_t(handle >> 16), uint8_t(handle >> 24),
-      uint8_t(kViewerNotifyMessage & 0xFF), uint8_t(kViewerNotifyMessage >> 8), 0, 0};
+  const std::vector<uint8_t> expected = {uint8_t(handle),
+                                         uint8_t(handle >> 8),
+                                         uint8_t(handle >> 16),
+                                         uint8_t(handle >> 24),
+                                         uint8_t(kViewerNotifyMessage & 0xFF),
+                                         uint8_t(kViewerNotifyMessage >> 8),
+                                         0,
+                                         0};
   EXPECT_EQ(data, expected);
   EXPECT_NE(ReadRegistration(OtherRoot(root), window.Get(), &type, &data), ERROR_SUCCESS);
 
   // The key is volatile: it cannot hold a lasting subkey.
   HKEY probe = nullptr;
   const std::string probePath = std::string(kNotifyKey) + "\\lasting";
-  EXPECT_EQ(RegCreateKeyExA(root, probePath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                            KEY_WRITE, nullptr, &probe, nullptr),
+  EXPECT_EQ(RegCreateKeyExA(root, probePath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                            nullptr, &probe, nullptr),
             ERROR_CHILD_MUST_BE_VOLATILE);
   if (probe) {
     RegCloseKey(probe);
@@ -530,8 +535,8 @@ TEST_F(CctvDllRegistration, RootFollowsTheSystemVersion) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessA(probe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &si, &pi));
+    ASSERT_TRUE(CreateProcessA(probe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &si, &pi));
     const HANDLE waits[] = {ready, pi.hProcess};
     EXPECT_EQ(WaitForMultipleObjects(2, waits, FALSE, 15000), WAIT_OBJECT_0);
     HWND window = FindWindowA("CctvNotifyProbe", nullptr);

@@ -67,7 +67,11 @@ int WINAPI StandInExtEscape(HDC dc, int escape, int inBytes, LPCSTR in, int outB
     case 42:
       answer = d.refuseRegistration ? 0 : d.nextDriverBitmap++;
       break;
-    case 34: case 35: case 39: case 43: case 47:
+    case 34:
+    case 35:
+    case 39:
+    case 43:
+    case 47:
       break;
     default:
       return 0;
@@ -78,7 +82,10 @@ int WINAPI StandInExtEscape(HDC dc, int escape, int inBytes, LPCSTR in, int outB
 
 }  // namespace
 
-void StandInDriver::Reset(DriverKind k) { *this = StandInDriver(); kind = k; }
+void StandInDriver::Reset(DriverKind k) {
+  *this = StandInDriver();
+  kind = k;
+}
 
 std::vector<EscapeCall> StandInDriver::CallsOf(uint32_t function) const {
   std::vector<EscapeCall> out;
@@ -123,9 +130,9 @@ size_t OwnKernelHandleCount() {
   std::vector<uint8_t> buffer(1 << 20);
   for (int attempt = 0; attempt < 6; ++attempt) {
     ULONG needed = 0;
-    const NTSTATUS status = NtQuerySystemInformation(
-        static_cast<SYSTEM_INFORMATION_CLASS>(64), buffer.data(),
-        static_cast<ULONG>(buffer.size()), &needed);
+    const NTSTATUS status =
+        NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(64), buffer.data(),
+                                 static_cast<ULONG>(buffer.size()), &needed);
     if (status == static_cast<NTSTATUS>(0xC0000004L)) {  // STATUS_INFO_LENGTH_MISMATCH
       buffer.resize(buffer.size() * 2);
       continue;

@@ -42,10 +42,10 @@ enum class DriverKind {
 // recorded and refused (answer 0), as a real driver refuses unknown escapes.
 struct StandInDriver {
   DriverKind kind = DriverKind::kNone;
-  uint32_t defaultSurface = 0x5101;          // function 36 for any context not listed below
-  std::map<HDC, uint32_t> surfaces;          // function 36 per context
-  bool refuseRegistration = false;           // function 42 answers 0
-  uint32_t nextDriverBitmap = 0x4201;        // function 42's next answer
+  uint32_t defaultSurface = 0x5101;    // function 36 for any context not listed below
+  std::map<HDC, uint32_t> surfaces;    // function 36 per context
+  bool refuseRegistration = false;     // function 42 answers 0
+  uint32_t nextDriverBitmap = 0x4201;  // function 42's next answer
   std::vector<EscapeCall> calls;
 
   void Reset(DriverKind k);

@@ -49,7 +49,8 @@ std::vector<std::string> ExportedNames(HMODULE module) {
   if (!dir.VirtualAddress) return out;
   const auto* exports = At<IMAGE_EXPORT_DIRECTORY>(module, dir.VirtualAddress);
   const auto* names = At<DWORD>(module, exports->AddressOfNames);
-  for (DWORD i = 0; i < exports->NumberOfNames; ++i) out.push_back(At<const char>(module, names[i]));
+  for (DWORD i = 0; i < exports->NumberOfNames; ++i)
+    out.push_back(At<const char>(module, names[i]));
   return out;
 }
 

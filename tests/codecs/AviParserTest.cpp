@@ -41,25 +41,28 @@ std::string List(const char* type, const std::string& body) {
 
 std::string MainHeader(uint32_t frames, uint32_t streams) {
   std::string d;
-  for (uint32_t v : {16666u, 1000000u, 0u, 0x10u, frames, 0u, streams, 65536u, 640u, 480u, 0u, 0u, 0u, 0u}) Put32(d, v);
+  for (uint32_t v :
+       {16666u, 1000000u, 0u, 0x10u, frames, 0u, streams, 65536u, 640u, 480u, 0u, 0u, 0u, 0u})
+    Put32(d, v);
   return Chunk("avih", d);
 }
 
-std::string StreamHeader(const char* type, const char* handler, uint32_t scale, uint32_t rate, uint32_t length) {
+std::string StreamHeader(const char* type, const char* handler, uint32_t scale, uint32_t rate,
+                         uint32_t length) {
   std::string d;
   PutFourCC(d, type);
   PutFourCC(d, handler);
-  Put32(d, 0);        // flags
-  Put16(d, 0);        // priority
-  Put16(d, 0);        // language
-  Put32(d, 0);        // initial frames
+  Put32(d, 0);  // flags
+  Put16(d, 0);  // priority
+  Put16(d, 0);  // language
+  Put32(d, 0);  // initial frames
   Put32(d, scale);
   Put32(d, rate);
-  Put32(d, 0);        // start
+  Put32(d, 0);  // start
   Put32(d, length);
-  Put32(d, 123456);   // suggested buffer size
-  Put32(d, 9000);     // quality
-  Put32(d, 0);        // sample size
+  Put32(d, 123456);  // suggested buffer size
+  Put32(d, 9000);    // quality
+  Put32(d, 0);       // sample size
   Put16(d, 0);
   Put16(d, 0);
   Put16(d, 640);
@@ -105,17 +108,20 @@ struct Sample {
   size_t idx1Offset = 0;  // where the top-level idx1 chunk starts
 };
 Sample BuildSample() {
-  const std::string hdrl = List("hdrl", MainHeader(3, 2) +
-                                            List("strl", StreamHeader("vids", "XVID", 1000, 60000, 3) +
-                                                             BitmapFormat(640, 480, "XVID") +
-                                                             Chunk("strn", std::string("Video Stream\0", 13))) +
-                                            List("strl", StreamHeader("auds", "\0\0\0\0", 1, 44100, 100) +
-                                                             Chunk("strf", std::string(18, '\1'))));
-  const std::string movi = List("movi", Chunk("00dc", "frame-zero") + Chunk("01wb", "audio") +
-                                            List("rec ", Chunk("00db", "frame-one") + Chunk("01wb", "pcm")) +
-                                            Chunk("JUNK", std::string(7, '\0')) + Chunk("00dc", "frame-2"));
-  const std::string idx1 = Chunk("idx1", IndexEntry("00dc", 0x10, 4, 10) + IndexEntry("01wb", 0, 22, 5) +
-                                             IndexEntry("00db", 0x10, 40, 9));
+  const std::string hdrl =
+      List("hdrl", MainHeader(3, 2) +
+                       List("strl", StreamHeader("vids", "XVID", 1000, 60000, 3) +
+                                        BitmapFormat(640, 480, "XVID") +
+                                        Chunk("strn", std::string("Video Stream\0", 13))) +
+                       List("strl", StreamHeader("auds", "\0\0\0\0", 1, 44100, 100) +
+                                        Chunk("strf", std::string(18, '\1'))));
+  const std::string movi =
+      List("movi", Chunk("00dc", "frame-zero") + Chunk("01wb", "audio") +
+                       List("rec ", Chunk("00db", "frame-one") + Chunk("01wb", "pcm")) +
+                       Chunk("JUNK", std::string(7, '\0')) + Chunk("00dc", "frame-2"));
+  const std::string idx1 =
+      Chunk("idx1", IndexEntry("00dc", 0x10, 4, 10) + IndexEntry("01wb", 0, 22, 5) +
+                        IndexEntry("00db", 0x10, 40, 9));
   Sample s;
   s.bytes = Riff(hdrl + Chunk("JUNK", std::string(12, '\0')) + movi + idx1);
   s.idx1Offset = s.bytes.size() - idx1.size();
@@ -132,7 +138,8 @@ class GuardedBytes {
     const size_t page = si.dwPageSize;
     const size_t dataPages = (bytes.size() + page - 1) / page + 1;
     size_ = (dataPages + 1) * page;
-    base_ = static_cast<uint8_t*>(VirtualAlloc(nullptr, size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    base_ = static_cast<uint8_t*>(
+        VirtualAlloc(nullptr, size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     DWORD old;
     VirtualProtect(base_ + dataPages * page, page, PAGE_NOACCESS, &old);
     data_ = base_ + dataPages * page - bytes.size();
@@ -281,17 +288,24 @@ TEST(AviParser, RefusesMaliciousSizesAndStructures) {
   cases.emplace_back("no hdrl", Riff(List("movi", Chunk("00dc", "x"))));
   cases.emplace_back("no movi", Riff(List("hdrl", MainHeader(0, 0))));
   cases.emplace_back("hdrl without avih", Riff(List("hdrl", "") + List("movi", "")));
-  cases.emplace_back("avih too short", Riff(List("hdrl", Chunk("avih", std::string(20, '\0'))) + List("movi", "")));
-  cases.emplace_back("strl without strh",
-                     Riff(List("hdrl", MainHeader(0, 1) + List("strl", BitmapFormat(1, 1, "XVID"))) + List("movi", "")));
-  cases.emplace_back("strh too short", Riff(List("hdrl", MainHeader(0, 1) + List("strl", Chunk("strh", std::string(40, 'v')))) +
-                                            List("movi", "")));
-  cases.emplace_back("chunk for a missing stream",
-                     Riff(List("hdrl", MainHeader(1, 1) + List("strl", StreamHeader("vids", "XVID", 1, 1, 1))) +
-                          List("movi", Chunk("05dc", "x"))));
+  cases.emplace_back("avih too short",
+                     Riff(List("hdrl", Chunk("avih", std::string(20, '\0'))) + List("movi", "")));
+  cases.emplace_back(
+      "strl without strh",
+      Riff(List("hdrl", MainHeader(0, 1) + List("strl", BitmapFormat(1, 1, "XVID"))) +
+           List("movi", "")));
+  cases.emplace_back(
+      "strh too short",
+      Riff(List("hdrl", MainHeader(0, 1) + List("strl", Chunk("strh", std::string(40, 'v')))) +
+           List("movi", "")));
+  cases.emplace_back(
+      "chunk for a missing stream",
+      Riff(List("hdrl", MainHeader(1, 1) + List("strl", StreamHeader("vids", "XVID", 1, 1, 1))) +
+           List("movi", Chunk("05dc", "x"))));
   cases.emplace_back("idx1 of 17 bytes", Riff(List("hdrl", MainHeader(0, 0)) + List("movi", "") +
                                               Chunk("idx1", std::string(17, '\0'))));
-  cases.emplace_back("LIST without type", Riff(List("hdrl", MainHeader(0, 0)) + Chunk("LIST", "ab") + List("movi", "")));
+  cases.emplace_back("LIST without type",
+                     Riff(List("hdrl", MainHeader(0, 0)) + Chunk("LIST", "ab") + List("movi", "")));
   cases.emplace_back("movi before hdrl", Riff(List("movi", "") + List("hdrl", MainHeader(0, 0))));
   cases.emplace_back("trailing garbage", sample.bytes + "GARBAGE!");
 

@@ -48,7 +48,8 @@ inline BITMAPINFOHEADER RgbFormat(LONG width, LONG height, WORD bits) {
   bi.biPlanes = 1;
   bi.biBitCount = bits;
   bi.biCompression = BI_RGB;
-  bi.biSizeImage = static_cast<DWORD>(((width * bits + 31) / 32) * 4 * (height < 0 ? -height : height));
+  bi.biSizeImage =
+      static_cast<DWORD>(((width * bits + 31) / 32) * 4 * (height < 0 ? -height : height));
   return bi;
 }
 

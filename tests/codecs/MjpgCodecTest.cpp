@@ -19,14 +19,17 @@ namespace {
 
 constexpr int kW = 1280, kH = 720;
 
-std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> Bytes(const std::string& s) {
+  return std::vector<uint8_t>(s.begin(), s.end());
+}
 
 HIC OpenMjpg() { return ICOpen(ICTYPE_VIDEO, kMjpg, ICMODE_DECOMPRESS); }
 
 // Decodes `jpeg` through the codec into a buffer of the output format's size plus
 // a guard area, all filled with `fill` first. Returns the ICM result.
-LONG DecodeInto(HIC hic, const std::string& jpeg, LONG width, LONG height, const BITMAPINFOHEADER& out,
-                std::vector<uint8_t>* buffer, size_t guard = 64, uint8_t fill = 0) {
+LONG DecodeInto(HIC hic, const std::string& jpeg, LONG width, LONG height,
+                const BITMAPINFOHEADER& out, std::vector<uint8_t>* buffer, size_t guard = 64,
+                uint8_t fill = 0) {
   BITMAPINFOHEADER in = CompressedFormat(kMjpg, width, height, static_cast<DWORD>(jpeg.size()));
   buffer->assign(out.biSizeImage + guard, fill);
   std::vector<uint8_t> src = Bytes(jpeg);
@@ -81,7 +84,8 @@ TEST(MjpgCodec, OffersRgbOutputsOfTheFrameSizeOnly) {
   for (LONG h : {kH, -kH}) {
     for (WORD bits : {24, 32}) {
       BITMAPINFOHEADER out = RgbFormat(kW, h, bits);
-      EXPECT_EQ(ICERR_OK, Result(ICDecompressQuery(hic.get(), &in, &out))) << bits << " bits, height " << h;
+      EXPECT_EQ(ICERR_OK, Result(ICDecompressQuery(hic.get(), &in, &out)))
+          << bits << " bits, height " << h;
     }
   }
   // What the AVI Decompressor also asks for, and we cannot produce.
@@ -112,7 +116,8 @@ TEST(MjpgCodec, OffersRgbOutputsOfTheFrameSizeOnly) {
   EXPECT_EQ(ICERR_OK, Result(ICDecompressEnd(hic.get())));
 
   // The default output: 24-bit bottom-up RGB of the frame size.
-  ASSERT_EQ(static_cast<LRESULT>(sizeof(BITMAPINFOHEADER)), ICDecompressGetFormatSize(hic.get(), &in));
+  ASSERT_EQ(static_cast<LRESULT>(sizeof(BITMAPINFOHEADER)),
+            ICDecompressGetFormatSize(hic.get(), &in));
   BITMAPINFOHEADER def = {};
   ASSERT_EQ(ICERR_OK, Result(ICDecompressGetFormat(hic.get(), &in, &def)));
   EXPECT_EQ(kW, def.biWidth);
@@ -136,7 +141,8 @@ TEST(MjpgCodec, DecodesLikeTurboJpegIntoBottomUpAndTopDownBitmaps) {
       std::vector<uint8_t> got;
       ASSERT_EQ(ICERR_OK, DecodeInto(hic.get(), jpeg, kW, kH, out, &got));
       EXPECT_EQ(ICERR_OK, Result(ICDecompressEnd(hic.get())));
-      const std::vector<uint8_t> want = ReferenceDecode(jpeg, kW, kH, bits / 8, bottomUp, DibStride(kW, bits));
+      const std::vector<uint8_t> want =
+          ReferenceDecode(jpeg, kW, kH, bits / 8, bottomUp, DibStride(kW, bits));
       ASSERT_EQ(want.size(), out.biSizeImage);
       EXPECT_TRUE(std::equal(want.begin(), want.end(), got.begin()))
           << bits << " bits, " << (bottomUp ? "bottom-up" : "top-down");
@@ -210,7 +216,8 @@ TEST(MjpgCodec, RefusesFramesItCannotDecodeWithoutWritingAnything) {
   // Nor a frame against an output the codec does not produce.
   in.biSizeImage = static_cast<DWORD>(src.size());
   BITMAPINFOHEADER rgb16 = RgbFormat(640, 360, 16);
-  EXPECT_EQ(ICERR_BADFORMAT, Result(ICDecompress(hic.get(), 0, &in, src.data(), &rgb16, dst.data())));
+  EXPECT_EQ(ICERR_BADFORMAT,
+            Result(ICDecompress(hic.get(), 0, &in, src.data(), &rgb16, dst.data())));
   EXPECT_TRUE(GuardIntact(dst, 0, fill));
 }
 
@@ -222,7 +229,8 @@ TEST(MjpgCodec, DeliversADamagedFrameWhoseStartDecodes) {
   const std::string cut = jpeg.substr(0, jpeg.size() * 6 / 10);
   // And one with a stretch of the scan overwritten.
   std::string scrambled = jpeg;
-  for (size_t i = jpeg.size() / 2; i < jpeg.size() / 2 + 400; ++i) scrambled[i] = static_cast<char>(i * 37);
+  for (size_t i = jpeg.size() / 2; i < jpeg.size() / 2 + 400; ++i)
+    scrambled[i] = static_cast<char>(i * 37);
 
   const std::vector<uint8_t> want = ReferenceDecode(jpeg, kW, kH, 3, false, DibStride(kW, 24));
   BITMAPINFOHEADER out = RgbFormat(kW, -kH, 24);
@@ -260,20 +268,25 @@ TEST(MjpgCodec, DecompressExPlacesThePictureInsideALargerBitmap) {
     ex.dyDst = h;
     ex.dxSrc = w;
     ex.dySrc = h;
-    ASSERT_EQ(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_DECOMPRESSEX_QUERY, (DWORD_PTR)&ex, sizeof ex)));
-    ASSERT_EQ(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_DECOMPRESSEX_BEGIN, (DWORD_PTR)&ex, sizeof ex)));
-    ASSERT_EQ(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_DECOMPRESSEX, (DWORD_PTR)&ex, sizeof ex)));
+    ASSERT_EQ(ICERR_OK,
+              Result(ICSendMessage(hic.get(), ICM_DECOMPRESSEX_QUERY, (DWORD_PTR)&ex, sizeof ex)));
+    ASSERT_EQ(ICERR_OK,
+              Result(ICSendMessage(hic.get(), ICM_DECOMPRESSEX_BEGIN, (DWORD_PTR)&ex, sizeof ex)));
+    ASSERT_EQ(ICERR_OK,
+              Result(ICSendMessage(hic.get(), ICM_DECOMPRESSEX, (DWORD_PTR)&ex, sizeof ex)));
     EXPECT_EQ(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_DECOMPRESSEX_END, 0, 0)));
 
     const size_t stride = DibStride(dstW, 32);
     size_t mismatches = 0, touchedOutside = 0;
     for (int row = 0; row < dstH; ++row) {  // counted from the top of the picture
-      const size_t stored = bottomUp ? static_cast<size_t>(dstH - 1 - row) : static_cast<size_t>(row);
+      const size_t stored =
+          bottomUp ? static_cast<size_t>(dstH - 1 - row) : static_cast<size_t>(row);
       for (int col = 0; col < dstW; ++col) {
         const uint8_t* p = &dst[stored * stride + static_cast<size_t>(col) * 4];
         const bool inside = row >= y && row < y + h && col >= x && col < x + w;
         if (inside) {
-          const uint8_t* q = &ref[static_cast<size_t>(row - y) * DibStride(w, 32) + static_cast<size_t>(col - x) * 4];
+          const uint8_t* q = &ref[static_cast<size_t>(row - y) * DibStride(w, 32) +
+                                  static_cast<size_t>(col - x) * 4];
           if (std::memcmp(p, q, 3) != 0) ++mismatches;
         } else if (p[0] != 0x11 || p[1] != 0x11 || p[2] != 0x11 || p[3] != 0x11) {
           ++touchedOutside;
@@ -286,10 +299,13 @@ TEST(MjpgCodec, DecompressExPlacesThePictureInsideALargerBitmap) {
     // Scaling and a rectangle that leaves the bitmap are refused.
     ICDECOMPRESSEX scaled = ex;
     scaled.dxDst = w * 2;
-    EXPECT_NE(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_DECOMPRESSEX_QUERY, (DWORD_PTR)&scaled, sizeof scaled)));
+    EXPECT_NE(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_DECOMPRESSEX_QUERY, (DWORD_PTR)&scaled,
+                                             sizeof scaled)));
     ICDECOMPRESSEX outside = ex;
     outside.xDst = dstW - w + 1;
-    EXPECT_NE(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_DECOMPRESSEX_QUERY, (DWORD_PTR)&outside, sizeof outside)));
-    EXPECT_NE(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_DECOMPRESSEX, (DWORD_PTR)&outside, sizeof outside)));
+    EXPECT_NE(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_DECOMPRESSEX_QUERY, (DWORD_PTR)&outside,
+                                             sizeof outside)));
+    EXPECT_NE(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_DECOMPRESSEX, (DWORD_PTR)&outside,
+                                             sizeof outside)));
   }
 }

@@ -32,8 +32,8 @@ class MjpgGraph : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                     graph_.PutVoid()));
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IGraphBuilder, graph_.PutVoid()));
     CMediaType mt;
     orba_test::MakeMjpgType(&mt, kW, kH);
     source_ = new CPushSource(mt, kW * kH * 3);
@@ -100,7 +100,9 @@ class MjpgGraph : public ::testing::Test {
 // Accepts uncompressed RGB of the camera's size with the given subtype.
 CRecordingSink::Accept AcceptRgb(GUID subtype, WORD bits) {
   return [subtype, bits](const AM_MEDIA_TYPE& mt) {
-    if (mt.majortype != MEDIATYPE_Video || mt.subtype != subtype || mt.formattype != FORMAT_VideoInfo) return false;
+    if (mt.majortype != MEDIATYPE_Video || mt.subtype != subtype ||
+        mt.formattype != FORMAT_VideoInfo)
+      return false;
     if (!mt.pbFormat || mt.cbFormat < sizeof(VIDEOINFOHEADER)) return false;
     const BITMAPINFOHEADER& bi = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat)->bmiHeader;
     return bi.biCompression == BI_RGB && bi.biBitCount == bits && bi.biWidth == kW &&
@@ -116,7 +118,8 @@ TEST_F(MjpgGraph, IntelligentConnectPutsTheAviDecompressorBeforeTheVmr9) {
   ComPtr<IBaseFilter> decoder;
   ConnectToVmr9(vmr, vmrIn, decoder);
   if (HasFatalFailure()) return;
-  EXPECT_TRUE(ClassOf(decoder.Get()) == CLSID_AVIDec) << "the inserted filter is not the AVI Decompressor";
+  EXPECT_TRUE(ClassOf(decoder.Get()) == CLSID_AVIDec)
+      << "the inserted filter is not the AVI Decompressor";
   ComPtr<IBaseFilter> rendererSide = PeerFilter(vmrIn.Get());
   EXPECT_TRUE(rendererSide == decoder);
 
@@ -187,8 +190,8 @@ class MjpgGraphStreams : public MjpgGraph, public ::testing::WithParamInterface<
 TEST_P(MjpgGraphStreams, DecodedFramesReachTheRenderer) {
   const WORD bits = static_cast<WORD>(GetParam());
   // Like a renderer: no allocator of its own.
-  CRecordingSink* sink =
-      new CRecordingSink(false, AcceptRgb(bits == 32 ? MEDIASUBTYPE_RGB32 : MEDIASUBTYPE_RGB24, bits));
+  CRecordingSink* sink = new CRecordingSink(
+      false, AcceptRgb(bits == 32 ? MEDIASUBTYPE_RGB32 : MEDIASUBTYPE_RGB24, bits));
   ComPtr<IBaseFilter> sinkFilter(static_cast<IBaseFilter*>(sink));
   ASSERT_EQ(S_OK, graph_->AddFilter(sinkFilter.Get(), L"RGB Sink"));
 
@@ -197,7 +200,8 @@ TEST_P(MjpgGraphStreams, DecodedFramesReachTheRenderer) {
   ComPtr<IBaseFilter> decoder = PeerFilter(source_->OutPin());
   ASSERT_TRUE(decoder);
   EXPECT_TRUE(ClassOf(decoder.Get()) == CLSID_AVIDec);
-  const BITMAPINFOHEADER bi = reinterpret_cast<const VIDEOINFOHEADER*>(sink->Pin()->CurrentMediaType().pbFormat)->bmiHeader;
+  const BITMAPINFOHEADER bi =
+      reinterpret_cast<const VIDEOINFOHEADER*>(sink->Pin()->CurrentMediaType().pbFormat)->bmiHeader;
   const bool bottomUp = bi.biHeight > 0;
 
   ComPtr<IMediaControl> control;
@@ -209,17 +213,20 @@ TEST_P(MjpgGraphStreams, DecodedFramesReachTheRenderer) {
   ASSERT_EQ(State_Paused, state);
 
   const std::string frames[] = {MakeJpeg(kW, kH, 11), StripHuffmanTables(MakeJpeg(kW, kH, 12))};
-  for (size_t i = 0; i < 2; ++i) EXPECT_EQ(S_OK, PushTimed(frames[i], static_cast<REFERENCE_TIME>(i) * 333333)) << i;
+  for (size_t i = 0; i < 2; ++i)
+    EXPECT_EQ(S_OK, PushTimed(frames[i], static_cast<REFERENCE_TIME>(i) * 333333)) << i;
   control->Stop();
 
   const std::vector<orba_test::ReceivedSample> samples = sink->Samples();
   ASSERT_EQ(2u, samples.size());
   const std::string originals[] = {MakeJpeg(kW, kH, 11), MakeJpeg(kW, kH, 12)};
   for (size_t i = 0; i < 2; ++i) {
-    const std::vector<uint8_t> want = ReferenceDecode(originals[i], kW, kH, bits / 8, bottomUp, DibStride(kW, bits));
+    const std::vector<uint8_t> want =
+        ReferenceDecode(originals[i], kW, kH, bits / 8, bottomUp, DibStride(kW, bits));
     const std::string& got = samples[i].data;
     ASSERT_EQ(want.size(), got.size()) << i;
-    EXPECT_TRUE(std::equal(want.begin(), want.end(), reinterpret_cast<const uint8_t*>(got.data()))) << "frame " << i;
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), reinterpret_cast<const uint8_t*>(got.data())))
+        << "frame " << i;
   }
 
   graph_->RemoveFilter(sinkFilter.Get());
@@ -227,4 +234,6 @@ TEST_P(MjpgGraphStreams, DecodedFramesReachTheRenderer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rgb, MjpgGraphStreams, ::testing::Values(24, 32),
-                         [](const ::testing::TestParamInfo<int>& p) { return "Bits" + std::to_string(p.param); });
+                         [](const ::testing::TestParamInfo<int>& p) {
+                           return "Bits" + std::to_string(p.param);
+                         });

@@ -25,13 +25,15 @@ std::vector<uint8_t> MakePicture(int width, int height, int seed) {
   return px;
 }
 
-std::string EncodeJpeg(const std::vector<uint8_t>& bgr, int width, int height, int subsamp, int quality) {
+std::string EncodeJpeg(const std::vector<uint8_t>& bgr, int width, int height, int subsamp,
+                       int quality) {
   tjhandle tj = tjInitCompress();
   if (!tj) return {};
   unsigned char* out = nullptr;
   unsigned long size = 0;
   std::string jpeg;
-  if (tjCompress2(tj, bgr.data(), width, width * 3, height, TJPF_BGR, &out, &size, subsamp, quality, 0) == 0)
+  if (tjCompress2(tj, bgr.data(), width, width * 3, height, TJPF_BGR, &out, &size, subsamp, quality,
+                  0) == 0)
     jpeg.assign(reinterpret_cast<const char*>(out), size);
   tjFree(out);
   tjDestroy(tj);
@@ -48,7 +50,8 @@ std::string StripHuffmanTables(const std::string& jpeg) {
   size_t pos = 2;
   while (pos + 4 <= jpeg.size()) {
     const uint8_t marker = static_cast<uint8_t>(jpeg[pos + 1]);
-    const size_t len = (static_cast<uint8_t>(jpeg[pos + 2]) << 8) | static_cast<uint8_t>(jpeg[pos + 3]);
+    const size_t len =
+        (static_cast<uint8_t>(jpeg[pos + 2]) << 8) | static_cast<uint8_t>(jpeg[pos + 3]);
     if (marker == 0xDA) break;
     if (marker != 0xC4) out.append(jpeg, pos, 2 + len);
     pos += 2 + len;
@@ -68,14 +71,15 @@ bool HasMarker(const std::string& jpeg, uint8_t marker) {
   return false;
 }
 
-std::vector<uint8_t> ReferenceDecode(const std::string& jpeg, int width, int height, int bytesPerPixel,
-                                     bool bottomUp, int stride) {
+std::vector<uint8_t> ReferenceDecode(const std::string& jpeg, int width, int height,
+                                     int bytesPerPixel, bool bottomUp, int stride) {
   std::vector<uint8_t> out(static_cast<size_t>(stride) * height);
   tjhandle tj = tjInitDecompress();
   if (!tj) return {};
-  const int rc = tjDecompress2(tj, reinterpret_cast<const unsigned char*>(jpeg.data()),
-                               static_cast<unsigned long>(jpeg.size()), out.data(), width, stride, height,
-                               bytesPerPixel == 4 ? TJPF_BGRX : TJPF_BGR, bottomUp ? TJFLAG_BOTTOMUP : 0);
+  const int rc =
+      tjDecompress2(tj, reinterpret_cast<const unsigned char*>(jpeg.data()),
+                    static_cast<unsigned long>(jpeg.size()), out.data(), width, stride, height,
+                    bytesPerPixel == 4 ? TJPF_BGRX : TJPF_BGR, bottomUp ? TJFLAG_BOTTOMUP : 0);
   tjDestroy(tj);
   if (rc != 0) return {};
   return out;

@@ -98,8 +98,8 @@ HRESULT WriteAvi(const std::string& path, const std::vector<std::vector<uint8_t>
 HIC OpenXvid(UINT mode) { return ICOpen(ICTYPE_VIDEO, kXvid, mode); }
 
 // Compresses one frame; returns the ICM result and the compressed bytes.
-LONG CompressFrame(HIC hic, const BITMAPINFOHEADER& in, const std::vector<uint8_t>& bits, std::string* out,
-                   DWORD* flags) {
+LONG CompressFrame(HIC hic, const BITMAPINFOHEADER& in, const std::vector<uint8_t>& bits,
+                   std::string* out, DWORD* flags) {
   BITMAPINFOHEADER input = in;
   BITMAPINFOHEADER output = {};
   if (Result(ICCompressGetFormat(hic, &input, &output)) != ICERR_OK) return ICERR_BADFORMAT;
@@ -109,13 +109,15 @@ LONG CompressFrame(HIC hic, const BITMAPINFOHEADER& in, const std::vector<uint8_
   DWORD ckid = 0;
   *flags = 0;
   LONG r = Result(ICCompress(hic, ICCOMPRESS_KEYFRAME, &output, buf.data(), &input,
-                             const_cast<uint8_t*>(bits.data()), &ckid, flags, 0, 0, kQuality, nullptr, nullptr));
+                             const_cast<uint8_t*>(bits.data()), &ckid, flags, 0, 0, kQuality,
+                             nullptr, nullptr));
   if (r == ICERR_OK) out->assign(reinterpret_cast<const char*>(buf.data()), output.biSizeImage);
   return r;
 }
 
-LONG DecompressFrame(HIC hic, const std::string& frame, LONG width, LONG height, const BITMAPINFOHEADER& outFormat,
-                     std::vector<uint8_t>* pixels, uint8_t fill = 0) {
+LONG DecompressFrame(HIC hic, const std::string& frame, LONG width, LONG height,
+                     const BITMAPINFOHEADER& outFormat, std::vector<uint8_t>* pixels,
+                     uint8_t fill = 0) {
   BITMAPINFOHEADER in = CompressedFormat(kXvid, width, height, static_cast<DWORD>(frame.size()));
   BITMAPINFOHEADER out = outFormat;
   pixels->assign(out.biSizeImage, fill);
@@ -166,7 +168,8 @@ TEST(XvidCodec, AviFileWritesAStreamThatParsesBackWithTheViewersSettings) {
   for (size_t i = 0; i < 3; ++i) {
     const orba_test::AviChunk& c = s.dataChunks[i];
     ASSERT_GE(c.size, sxv::kHeaderSize);
-    EXPECT_EQ(0, std::memcmp(bytes.data() + c.offset, sxv::kMagic, 4)) << "frame " << i << " is not ours";
+    EXPECT_EQ(0, std::memcmp(bytes.data() + c.offset, sxv::kMagic, 4))
+        << "frame " << i << " is not ours";
     EXPECT_EQ(c.id, avi.index[i].chunkId);
     EXPECT_EQ(c.size, avi.index[i].size);
     EXPECT_TRUE(avi.index[i].flags & AVIIF_KEYFRAME) << "frame " << i;
@@ -199,8 +202,10 @@ TEST(XvidCodec, RecordedFramesReadBackUnchangedThroughAviFile) {
     ASSERT_TRUE(dib != nullptr) << i;
     EXPECT_EQ(kW, dib->biWidth);
     EXPECT_EQ(kH, dib->biHeight);
-    const uint8_t* bits = reinterpret_cast<const uint8_t*>(dib) + dib->biSize + dib->biClrUsed * sizeof(RGBQUAD);
-    EXPECT_EQ(0, std::memcmp(bits, frames[static_cast<size_t>(i)].data(), frames[static_cast<size_t>(i)].size()))
+    const uint8_t* bits =
+        reinterpret_cast<const uint8_t*>(dib) + dib->biSize + dib->biClrUsed * sizeof(RGBQUAD);
+    EXPECT_EQ(0, std::memcmp(bits, frames[static_cast<size_t>(i)].data(),
+                             frames[static_cast<size_t>(i)].size()))
         << "frame " << i;
   }
   AVIStreamGetFrameClose(getFrame);
@@ -226,7 +231,8 @@ TEST(XvidCodec, TakesTwentyFourBitRgbAndReportsItsOutputFormat) {
   for (const BITMAPINFOHEADER* in : {&rgb32, &rgb16, &mjpg})
     EXPECT_EQ(ICERR_BADFORMAT, Result(ICCompressQuery(hic.get(), in, nullptr)));
 
-  ASSERT_EQ(static_cast<LRESULT>(sizeof(BITMAPINFOHEADER)), ICCompressGetFormatSize(hic.get(), &rgb24));
+  ASSERT_EQ(static_cast<LRESULT>(sizeof(BITMAPINFOHEADER)),
+            ICCompressGetFormatSize(hic.get(), &rgb24));
   BITMAPINFOHEADER out = {};
   ASSERT_EQ(ICERR_OK, Result(ICCompressGetFormat(hic.get(), &rgb24, &out)));
   EXPECT_EQ(kXvid, out.biCompression);
@@ -241,10 +247,12 @@ TEST(XvidCodec, TakesTwentyFourBitRgbAndReportsItsOutputFormat) {
 
   // Quality: a default to offer, and the value the caller sets is kept.
   DWORD quality = 0;
-  ASSERT_EQ(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_GETDEFAULTQUALITY, (DWORD_PTR)&quality, sizeof quality)));
+  ASSERT_EQ(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_GETDEFAULTQUALITY, (DWORD_PTR)&quality,
+                                           sizeof quality)));
   EXPECT_EQ(7500u, quality);
   EXPECT_EQ(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_SETQUALITY, kQuality, 0)));
-  ASSERT_EQ(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_GETQUALITY, (DWORD_PTR)&quality, sizeof quality)));
+  ASSERT_EQ(ICERR_OK,
+            Result(ICSendMessage(hic.get(), ICM_GETQUALITY, (DWORD_PTR)&quality, sizeof quality)));
   EXPECT_EQ(kQuality, quality);
   EXPECT_NE(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_SETQUALITY, 10001, 0)));
   ICCOMPRESSFRAMES frames = {};
@@ -252,8 +260,10 @@ TEST(XvidCodec, TakesTwentyFourBitRgbAndReportsItsOutputFormat) {
   frames.dwRate = 60000;
   frames.dwScale = 1000;
   frames.lKeyRate = 1;
-  EXPECT_EQ(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_COMPRESS_FRAMES_INFO, (DWORD_PTR)&frames, sizeof frames)));
-  ASSERT_EQ(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_GETQUALITY, (DWORD_PTR)&quality, sizeof quality)));
+  EXPECT_EQ(ICERR_OK, Result(ICSendMessage(hic.get(), ICM_COMPRESS_FRAMES_INFO, (DWORD_PTR)&frames,
+                                           sizeof frames)));
+  ASSERT_EQ(ICERR_OK,
+            Result(ICSendMessage(hic.get(), ICM_GETQUALITY, (DWORD_PTR)&quality, sizeof quality)));
   EXPECT_EQ(8000u, quality);
 }
 
@@ -265,9 +275,14 @@ TEST(XvidCodec, DecompressesItsOwnFramesToTheOriginalPixels) {
   struct Case {
     int width, height, kind;
     bool topDown;
-  } cases[] = {{kW, kH, 0, false}, {kW, kH, 1, false}, {kW, kH, 2, true}, {333, 17, 2, false}, {1, 1, 0, false}};
+  } cases[] = {{kW, kH, 0, false},
+               {kW, kH, 1, false},
+               {kW, kH, 2, true},
+               {333, 17, 2, false},
+               {1, 1, 0, false}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " kind " << c.kind << (c.topDown ? " top-down" : ""));
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " kind " << c.kind
+                                    << (c.topDown ? " top-down" : ""));
     const std::vector<uint8_t> bits = MakeFrame(c.width, c.height, c.kind);
     BITMAPINFOHEADER in = RgbFormat(c.width, c.topDown ? -c.height : c.height, 24);
     std::string frame;
@@ -283,11 +298,13 @@ TEST(XvidCodec, DecompressesItsOwnFramesToTheOriginalPixels) {
     EXPECT_TRUE(back == bits);
     // And into the other one: the rows come out mirrored.
     BITMAPINFOHEADER flipped = RgbFormat(c.width, c.topDown ? c.height : -c.height, 24);
-    ASSERT_EQ(ICERR_OK, DecompressFrame(decompressor.get(), frame, c.width, c.height, flipped, &back));
+    ASSERT_EQ(ICERR_OK,
+              DecompressFrame(decompressor.get(), frame, c.width, c.height, flipped, &back));
     const size_t stride = DibStride(c.width, 24);
     size_t badRows = 0;
     for (int y = 0; y < c.height; ++y)
-      if (std::memcmp(&back[y * stride], &bits[(c.height - 1 - y) * stride], c.width * 3) != 0) ++badRows;
+      if (std::memcmp(&back[y * stride], &bits[(c.height - 1 - y) * stride], c.width * 3) != 0)
+        ++badRows;
     EXPECT_EQ(0u, badRows);
   }
 }
@@ -314,12 +331,20 @@ TEST(XvidCodec, RefusesDamagedFramesWithoutWritingAnything) {
   tooManyPixels += std::string(4 * 40, static_cast<char>(0xFF));
   std::string unknownCoding = rle;
   unknownCoding[6] = 7;
-  const std::string cases[] = {rle.substr(0, rle.size() - 1), raw.substr(0, raw.size() - 5), raw + "x",
-                               rle + std::string(1, '\0'), badMagic, otherSize, tooManyPixels, unknownCoding,
+  const std::string cases[] = {rle.substr(0, rle.size() - 1),
+                               raw.substr(0, raw.size() - 5),
+                               raw + "x",
+                               rle + std::string(1, '\0'),
+                               badMagic,
+                               otherSize,
+                               tooManyPixels,
+                               unknownCoding,
                                rle.substr(0, 10)};
   for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
     std::vector<uint8_t> out;
-    EXPECT_EQ(ICERR_BADFORMAT, DecompressFrame(decompressor.get(), cases[i], w, h, in, &out, 0xEE)) << "case " << i;
-    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == 0xEE; })) << "case " << i;
+    EXPECT_EQ(ICERR_BADFORMAT, DecompressFrame(decompressor.get(), cases[i], w, h, in, &out, 0xEE))
+        << "case " << i;
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == 0xEE; }))
+        << "case " << i;
   }
 }

@@ -11,7 +11,8 @@
 namespace {
 
 const char kTestKey[] = "Software\\OrbaTests\\RegistryText";
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kUserShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
@@ -36,7 +37,8 @@ TEST_F(RegistryText, ValueWithoutTerminatorIsTerminated) {
   SetRaw("v", REG_SZ, "abcdef", 6);  // stored without its NUL
   char buf[16];
   memset(buf, 'X', sizeof buf);
-  ASSERT_EQ(ERROR_SUCCESS, orba::ReadRegistryString(HKEY_CURRENT_USER, kTestKey, "v", buf, sizeof buf));
+  ASSERT_EQ(ERROR_SUCCESS,
+            orba::ReadRegistryString(HKEY_CURRENT_USER, kTestKey, "v", buf, sizeof buf));
   EXPECT_STREQ("abcdef", buf);
 }
 
@@ -54,7 +56,8 @@ TEST_F(RegistryText, ExpandSzIsExpanded) {
   const char text[] = "%SystemRoot%\\x";
   SetRaw("v", REG_EXPAND_SZ, text, sizeof text);
   char buf[MAX_PATH];
-  ASSERT_EQ(ERROR_SUCCESS, orba::ReadRegistryString(HKEY_CURRENT_USER, kTestKey, "v", buf, sizeof buf));
+  ASSERT_EQ(ERROR_SUCCESS,
+            orba::ReadRegistryString(HKEY_CURRENT_USER, kTestKey, "v", buf, sizeof buf));
   char expected[MAX_PATH];
   ExpandEnvironmentStringsA(text, expected, MAX_PATH);
   EXPECT_STREQ(expected, buf);

@@ -31,11 +31,12 @@ bool ReadString(HKEY root, const std::wstring& key, const wchar_t* value, std::w
   orba::ScopedHKEY k;
   if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, k.Put()) != ERROR_SUCCESS) return false;
   DWORD type = 0, size = 0;
-  if (RegQueryValueExW(k.Get(), value, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+  if (RegQueryValueExW(k.Get(), value, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+    return false;
   if (type != REG_SZ) return false;
   std::vector<wchar_t> buf(size / sizeof(wchar_t) + 1, L'\0');
-  if (RegQueryValueExW(k.Get(), value, nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &size) !=
-      ERROR_SUCCESS) {
+  if (RegQueryValueExW(k.Get(), value, nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
+                       &size) != ERROR_SUCCESS) {
     return false;
   }
   *out = buf.data();
@@ -54,10 +55,12 @@ class ServerTest : public ::testing::Test {
   void SetUp() override {
     module_.Reset(LoadLibraryA(orba_test::BinPath(kBaseTestAxFile).c_str()));
     ASSERT_TRUE(module_);
-    getClassObject_ = reinterpret_cast<GetClassObjectFn>(GetProcAddress(module_.Get(), "DllGetClassObject"));
+    getClassObject_ =
+        reinterpret_cast<GetClassObjectFn>(GetProcAddress(module_.Get(), "DllGetClassObject"));
     canUnload_ = reinterpret_cast<CanUnloadFn>(GetProcAddress(module_.Get(), "DllCanUnloadNow"));
     register_ = reinterpret_cast<RegisterFn>(GetProcAddress(module_.Get(), "DllRegisterServer"));
-    unregister_ = reinterpret_cast<RegisterFn>(GetProcAddress(module_.Get(), "DllUnregisterServer"));
+    unregister_ =
+        reinterpret_cast<RegisterFn>(GetProcAddress(module_.Get(), "DllUnregisterServer"));
     ASSERT_TRUE(getClassObject_ && canUnload_ && register_ && unregister_);
   }
   void TearDown() override {
@@ -81,7 +84,8 @@ TEST_F(ServerTest, ClassFactoryServesTheTableOnly) {
   EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
             getClassObject_(CLSID_FilterGraph, IID_IClassFactory, factory.PutVoid()));
   EXPECT_FALSE(factory);
-  EXPECT_EQ(E_NOINTERFACE, getClassObject_(CLSID_BaseTestTransform, IID_IBaseFilter, factory.PutVoid()));
+  EXPECT_EQ(E_NOINTERFACE,
+            getClassObject_(CLSID_BaseTestTransform, IID_IBaseFilter, factory.PutVoid()));
   ASSERT_EQ(S_OK, getClassObject_(CLSID_BaseTestTransform, IID_IClassFactory, factory.PutVoid()));
 
   ComPtr<IBaseFilter> filter;
@@ -134,12 +138,14 @@ TEST_F(ServerTest, RegistrationWritesServerAndFilterKeys) {
   EXPECT_EQ(kBaseTestTransformName, text);
   ASSERT_TRUE(ReadString(HKEY_CLASSES_ROOT, filterKey + L"\\InprocServer32", nullptr, &text));
   EXPECT_EQ(0, _wcsicmp(axPath.c_str(), text.c_str())) << axPath << L" vs " << text;
-  ASSERT_TRUE(ReadString(HKEY_CLASSES_ROOT, filterKey + L"\\InprocServer32", L"ThreadingModel", &text));
+  ASSERT_TRUE(
+      ReadString(HKEY_CLASSES_ROOT, filterKey + L"\\InprocServer32", L"ThreadingModel", &text));
   EXPECT_EQ(L"Both", text);
 
   ASSERT_TRUE(ReadString(HKEY_CLASSES_ROOT, pageKey, nullptr, &text));
   EXPECT_EQ(kBaseTestPageName, text);
-  ASSERT_TRUE(ReadString(HKEY_CLASSES_ROOT, pageKey + L"\\InprocServer32", L"ThreadingModel", &text));
+  ASSERT_TRUE(
+      ReadString(HKEY_CLASSES_ROOT, pageKey + L"\\InprocServer32", L"ThreadingModel", &text));
   EXPECT_EQ(L"Both", text);
 
   // The filter, and only the filter, is in the DirectShow filter category.
@@ -151,7 +157,8 @@ TEST_F(ServerTest, RegistrationWritesServerAndFilterKeys) {
 
   // The filter data carries the merit right after its version.
   orba::ScopedHKEY k;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, filterInstance.c_str(), 0, KEY_READ, k.Put()));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegOpenKeyExW(HKEY_CLASSES_ROOT, filterInstance.c_str(), 0, KEY_READ, k.Put()));
   BYTE data[512];
   DWORD size = sizeof data;
   DWORD type = 0;
@@ -166,17 +173,17 @@ TEST_F(ServerTest, RegistrationWritesServerAndFilterKeys) {
 TEST_F(ServerTest, UnregisterRemovesEverythingAndRegisterRestoresIt) {
   const std::wstring filterKey = L"CLSID\\" + GuidText(CLSID_BaseTestTransform);
   const std::wstring pageKey = L"CLSID\\" + GuidText(CLSID_BaseTestPage);
-  const std::wstring filterInstance =
-      std::wstring(L"CLSID\\") + kLegacyCategory + L"\\Instance\\" + GuidText(CLSID_BaseTestTransform);
+  const std::wstring filterInstance = std::wstring(L"CLSID\\") + kLegacyCategory + L"\\Instance\\" +
+                                      GuidText(CLSID_BaseTestTransform);
 
   ASSERT_EQ(S_OK, unregister_());
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, filterKey));
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, pageKey));
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, filterInstance));
   ComPtr<IBaseFilter> filter;
-  EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(CLSID_BaseTestTransform, nullptr,
-                                                  CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                                  filter.PutVoid()));
+  EXPECT_EQ(REGDB_E_CLASSNOTREG,
+            CoCreateInstance(CLSID_BaseTestTransform, nullptr, CLSCTX_INPROC_SERVER,
+                             IID_IBaseFilter, filter.PutVoid()));
   // A second unregistration finds nothing to do and still succeeds.
   EXPECT_EQ(S_OK, unregister_());
 
@@ -190,8 +197,8 @@ TEST_F(ServerTest, UnregisterRemovesEverythingAndRegisterRestoresIt) {
 
 TEST_F(ServerTest, MovieSetupRegistersTheFilterOnly) {
   const std::wstring filterKey = L"CLSID\\" + GuidText(CLSID_BaseTestTransform);
-  const std::wstring filterInstance =
-      std::wstring(L"CLSID\\") + kLegacyCategory + L"\\Instance\\" + GuidText(CLSID_BaseTestTransform);
+  const std::wstring filterInstance = std::wstring(L"CLSID\\") + kLegacyCategory + L"\\Instance\\" +
+                                      GuidText(CLSID_BaseTestTransform);
   ComPtr<IBaseFilter> filter = CreateTestTransform();
   ComPtr<IAMovieSetup> setup;
   ASSERT_EQ(S_OK, filter->QueryInterface(IID_IAMovieSetup, setup.PutVoid()));

@@ -157,7 +157,8 @@ class CTestPage : public CBasePropertyPage {
   HRESULT OnApplyChanges() override {
     if (!control_ || !m_hwnd) return E_UNEXPECTED;
     BOOL translated = FALSE;
-    const int value = static_cast<int>(GetDlgItemInt(m_hwnd, kTestPageValueEdit, &translated, TRUE));
+    const int value =
+        static_cast<int>(GetDlgItemInt(m_hwnd, kTestPageValueEdit, &translated, TRUE));
     if (!translated) return E_INVALIDARG;
     return control_->SetValue(value);
   }

@@ -37,8 +37,8 @@ bool BareWrites(const std::string& folder, const std::vector<std::string>& frame
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const BOOL ok = WriteFile(h, frames[n].data(), static_cast<DWORD>(frames[n].size()), &written,
-                              nullptr);
+    const BOOL ok =
+        WriteFile(h, frames[n].data(), static_cast<DWORD>(frames[n].size()), &written, nullptr);
     CloseHandle(h);
     if (!ok || written != frames[n].size()) return false;
   }

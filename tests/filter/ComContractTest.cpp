@@ -97,8 +97,7 @@ bool ParseFilterData(const std::vector<BYTE>& d, MapperRecord* out) {
 }
 
 TEST(ProcRegistration, FilterMapperHoldsNameMeritAndTwoVideoPins) {
-  const std::string key =
-      std::string("CLSID\\") + kLegacyCategory + "\\Instance\\" + kFilterClsid;
+  const std::string key = std::string("CLSID\\") + kLegacyCategory + "\\Instance\\" + kFilterClsid;
   EXPECT_EQ("ORBA Proc", ReadClassesText(key, "FriendlyName"));
   EXPECT_EQ(kFilterClsid, ReadClassesText(key, "CLSID"));
 
@@ -167,14 +166,11 @@ TEST(ProcComContract, AnswersItsInterfacesAndNoOthers) {
     const IID& iid;
     const char* name;
   };
-  const Named answered[] = {{IID_IUnknown, "IUnknown"},
-                            {IID_IBaseFilter, "IBaseFilter"},
-                            {IID_IMediaFilter, "IMediaFilter"},
-                            {IID_IPersist, "IPersist"},
-                            {IID_IORBAProc, "IORBAProc"},
-                            {IID_ISpecifyPropertyPages, "ISpecifyPropertyPages"},
-                            {IID_IAMovieSetup, "IAMovieSetup"},
-                            {IID_IORBAProcArea, "IORBAProcArea"}};
+  const Named answered[] = {
+      {IID_IUnknown, "IUnknown"},         {IID_IBaseFilter, "IBaseFilter"},
+      {IID_IMediaFilter, "IMediaFilter"}, {IID_IPersist, "IPersist"},
+      {IID_IORBAProc, "IORBAProc"},       {IID_ISpecifyPropertyPages, "ISpecifyPropertyPages"},
+      {IID_IAMovieSetup, "IAMovieSetup"}, {IID_IORBAProcArea, "IORBAProcArea"}};
   for (const Named& i : answered) {
     SCOPED_TRACE(i.name);
     ComPtr<IUnknown> p;
@@ -263,8 +259,8 @@ TEST(ProcComContract, AggregatedFilterDelegatesToItsOuterUnknown) {
   ComScope com;
   orba_test::OuterUnknown outer;
   IUnknown* notUnknown = nullptr;
-  EXPECT_TRUE(FAILED(CoCreateInstance(CLSID_ORBAProc, &outer, CLSCTX_INPROC_SERVER,
-                                      IID_IORBAProc, reinterpret_cast<void**>(&notUnknown))));
+  EXPECT_TRUE(FAILED(CoCreateInstance(CLSID_ORBAProc, &outer, CLSCTX_INPROC_SERVER, IID_IORBAProc,
+                                      reinterpret_cast<void**>(&notUnknown))));
   EXPECT_EQ(nullptr, notUnknown);
 
   ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ORBAProc, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown,
@@ -332,8 +328,8 @@ TEST(ProcComContract, ModuleCanUnloadOnlyWhenNothingIsAlive) {
 
   // A locked class factory keeps the module as well.
   ComPtr<IClassFactory> factory;
-  ASSERT_EQ(S_OK, CoGetClassObject(CLSID_ORBAProc, CLSCTX_INPROC_SERVER, nullptr,
-                                   IID_IClassFactory, factory.PutVoid()));
+  ASSERT_EQ(S_OK, CoGetClassObject(CLSID_ORBAProc, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                   factory.PutVoid()));
   ASSERT_EQ(S_OK, factory->LockServer(TRUE));
   EXPECT_EQ(S_FALSE, canUnload());
   ASSERT_EQ(S_OK, factory->LockServer(FALSE));
@@ -349,8 +345,7 @@ TEST(ProcComContract, AMovieSetupRegistersTheSameData) {
   ASSERT_EQ(S_OK, filter->QueryInterface(IID_IAMovieSetup, setup.PutVoid()));
   // Registering again over the installed entry changes nothing visible.
   EXPECT_EQ(S_OK, setup->Register());
-  const std::string key =
-      std::string("CLSID\\") + kLegacyCategory + "\\Instance\\" + kFilterClsid;
+  const std::string key = std::string("CLSID\\") + kLegacyCategory + "\\Instance\\" + kFilterClsid;
   EXPECT_EQ("ORBA Proc", ReadClassesText(key, "FriendlyName"));
   EXPECT_TRUE(MapperOffersProc(0x200000));
 }

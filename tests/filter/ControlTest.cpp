@@ -51,9 +51,9 @@ TEST_F(ProcControl, NewFilterStateAndItsDiagnostics) {
   long value = -1;
   EXPECT_EQ(S_OK, proc_->GetBuildNumber(&value));
   EXPECT_EQ(590, value);
-  for (auto get : {&IORBAProc::GetFlipHorizontal, &IORBAProc::GetFlipVertical,
-                   &IORBAProc::GetSpareFlag, &IORBAProc::GetTakePicture,
-                   &IORBAProc::IsOutputConnected}) {
+  for (auto get :
+       {&IORBAProc::GetFlipHorizontal, &IORBAProc::GetFlipVertical, &IORBAProc::GetSpareFlag,
+        &IORBAProc::GetTakePicture, &IORBAProc::IsOutputConnected}) {
     value = -1;
     EXPECT_EQ(S_OK, (proc_.Get()->*get)(&value));
     EXPECT_EQ(0, value);
@@ -120,7 +120,8 @@ TEST_F(ProcControl, SetRecordFolderNullKeepsItAndOverlongIsRefused) {
   EXPECT_EQ(S_OK, proc_->SetRecordFolder(nullptr));
   EXPECT_EQ(S_OK, proc_->SetRecordFolder("C:\\some\\folder"));
   std::string tooLong(1000, 'a');
-  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), proc_->SetRecordFolder(tooLong.c_str()));
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE),
+            proc_->SetRecordFolder(tooLong.c_str()));
   std::string longest(999, 'b');
   EXPECT_EQ(S_OK, proc_->SetRecordFolder(longest.c_str()));
   EXPECT_TRUE(log_.Contains("SetRecordFolder: path too long, folder kept"));

@@ -175,8 +175,8 @@ class ProcConnected : public ::testing::Test {
     ASSERT_EQ(S_OK, graph_->AddFilter(sourceFilter_.Get(), L"Source"));
     ASSERT_EQ(S_OK, graph_->AddFilter(proc_.Filter(), L"ORBA Proc"));
     ASSERT_EQ(S_OK, graph_->AddFilter(sinkFilter_.Get(), L"Sink"));
-    ASSERT_EQ(S_OK, graph_->ConnectDirect(source_->OutPin(), PinOf(proc_.Filter(), L"In").Get(),
-                                          &type));
+    ASSERT_EQ(S_OK,
+              graph_->ConnectDirect(source_->OutPin(), PinOf(proc_.Filter(), L"In").Get(), &type));
   }
   HRESULT ConnectSink() {
     return graph_->ConnectDirect(PinOf(proc_.Filter(), L"Out").Get(),
@@ -452,7 +452,7 @@ TEST(ProcMagnifierArea, KavreloGetsTheViewportOfTheHalf) {
     EXPECT_EQ(1052u, got[3].message);
     const uint32_t cx = static_cast<uint32_t>(GetSystemMetrics(SM_CXSCREEN));
     const uint32_t cy = static_cast<uint32_t>(GetSystemMetrics(SM_CYSCREEN));
-    EXPECT_EQ(0u, got[3].wParam);                      // top, left
+    EXPECT_EQ(0u, got[3].wParam);                     // top, left
     EXPECT_EQ((cy << 16) | (cx / 2), got[3].lParam);  // bottom, right
   }
   CCTV_Close();
@@ -633,7 +633,8 @@ TEST(ProcPictureNames, FirstFreeNameGetsASuffix) {
   ASSERT_TRUE(orba_filter::FreePicturePath(folder.c_str(), "240103_09.05.07", path, sizeof path));
   EXPECT_EQ(folder + "\\240103_09.05.07.jpg", path);
   orba_test::WriteFileBytes(path, "1");
-  HANDLE h = orba_filter::CreateFreePictureFile(folder.c_str(), "240103_09.05.07", path, sizeof path);
+  HANDLE h =
+      orba_filter::CreateFreePictureFile(folder.c_str(), "240103_09.05.07", path, sizeof path);
   ASSERT_NE(INVALID_HANDLE_VALUE, h);
   CloseHandle(h);
   EXPECT_EQ(folder + "\\240103_09.05.07_2.jpg", path);
@@ -644,10 +645,11 @@ TEST(ProcPictureNames, FirstFreeNameGetsASuffix) {
   EXPECT_EQ("1", orba_test::ReadFileBytes(folder + "\\240103_09.05.07.jpg"));
 
   // A missing folder creates nothing; a path that does not fit names nothing.
-  EXPECT_EQ(INVALID_HANDLE_VALUE, orba_filter::CreateFreePictureFile(
-                                      (folder + "\\missing").c_str(), "x", path, sizeof path));
+  EXPECT_EQ(INVALID_HANDLE_VALUE, orba_filter::CreateFreePictureFile((folder + "\\missing").c_str(),
+                                                                     "x", path, sizeof path));
   const std::string longFolder(990, 'f');
-  EXPECT_FALSE(orba_filter::FreePicturePath(longFolder.c_str(), "240103_09.05.07", path, sizeof path));
+  EXPECT_FALSE(
+      orba_filter::FreePicturePath(longFolder.c_str(), "240103_09.05.07", path, sizeof path));
   EXPECT_STREQ("", path);
   EXPECT_EQ(INVALID_HANDLE_VALUE, orba_filter::CreateFreePictureFile(
                                       longFolder.c_str(), "240103_09.05.07", path, sizeof path));

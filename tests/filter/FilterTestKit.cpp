@@ -15,7 +15,8 @@ namespace filter_test {
 
 namespace {
 
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kUserShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
@@ -69,7 +70,7 @@ STDMETHODIMP_(ULONG) CSpyAllocator::Release() {
 }
 
 STDMETHODIMP CSpyAllocator::SetProperties(ALLOCATOR_PROPERTIES* pRequest,
-                                                ALLOCATOR_PROPERTIES* pActual) {
+                                          ALLOCATOR_PROPERTIES* pActual) {
   if (!pRequest || !pActual) return E_POINTER;
   requests_.push_back(*pRequest);
   if (!inner_) return E_UNEXPECTED;
@@ -85,7 +86,7 @@ STDMETHODIMP CSpyAllocator::GetProperties(ALLOCATOR_PROPERTIES* pProps) {
 STDMETHODIMP CSpyAllocator::Commit() { return inner_ ? inner_->Commit() : E_UNEXPECTED; }
 STDMETHODIMP CSpyAllocator::Decommit() { return inner_ ? inner_->Decommit() : E_UNEXPECTED; }
 STDMETHODIMP CSpyAllocator::GetBuffer(IMediaSample** ppBuffer, REFERENCE_TIME* pStartTime,
-                                            REFERENCE_TIME* pEndTime, DWORD dwFlags) {
+                                      REFERENCE_TIME* pEndTime, DWORD dwFlags) {
   return inner_ ? inner_->GetBuffer(ppBuffer, pStartTime, pEndTime, dwFlags) : E_UNEXPECTED;
 }
 STDMETHODIMP CSpyAllocator::ReleaseBuffer(IMediaSample* pBuffer) {
@@ -103,8 +104,7 @@ STDMETHODIMP CAllocatorSinkPin::GetAllocator(IMemAllocator** ppAllocator) {
 }
 
 CAllocatorSink::CAllocatorSink()
-    : CBaseFilter(nullptr, nullptr, &lock_, kClsidAllocatorSink),
-      allocator_(new CSpyAllocator()) {
+    : CBaseFilter(nullptr, nullptr, &lock_, kClsidAllocatorSink), allocator_(new CSpyAllocator()) {
   HRESULT hr = S_OK;
   pin_ = new CAllocatorSinkPin(this, &lock_, &hr);
 }
@@ -154,7 +154,8 @@ void TapChain::Stop() {
 
 // ---- fake sample
 
-FakeSample::FakeSample(std::string bytes, const AM_MEDIA_TYPE* announce) : bytes_(std::move(bytes)) {
+FakeSample::FakeSample(std::string bytes, const AM_MEDIA_TYPE* announce)
+    : bytes_(std::move(bytes)) {
   if (announce) announce_.reset(new CMediaType(*announce));
 }
 
@@ -233,8 +234,8 @@ size_t WalkSegments(const std::string& j, Visit visit) {
     if (static_cast<unsigned char>(j[pos]) != 0xFF) return std::string::npos;
     const unsigned char marker = static_cast<unsigned char>(j[pos + 1]);
     if (marker == 0xDA) return pos;
-    const size_t length = (static_cast<unsigned char>(j[pos + 2]) << 8) |
-                          static_cast<unsigned char>(j[pos + 3]);
+    const size_t length =
+        (static_cast<unsigned char>(j[pos + 2]) << 8) | static_cast<unsigned char>(j[pos + 3]);
     visit(marker, pos, pos + 2 + length);
     pos += 2 + length;
   }
@@ -267,9 +268,9 @@ bool DecodeJpeg(const std::string& jpeg, std::vector<unsigned char>* rgb, int* w
   tjhandle tj = tjInitDecompress();
   if (!tj) return false;
   int w = 0, h = 0, sub = 0, colorspace = 0;
-  bool ok = tjDecompressHeader3(tj, reinterpret_cast<const unsigned char*>(jpeg.data()),
-                                static_cast<unsigned long>(jpeg.size()), &w, &h, &sub,
-                                &colorspace) == 0;
+  bool ok =
+      tjDecompressHeader3(tj, reinterpret_cast<const unsigned char*>(jpeg.data()),
+                          static_cast<unsigned long>(jpeg.size()), &w, &h, &sub, &colorspace) == 0;
   if (ok) {
     rgb->assign(static_cast<size_t>(w) * h * 3, 0);
     ok = tjDecompress2(tj, reinterpret_cast<const unsigned char*>(jpeg.data()),
@@ -289,7 +290,8 @@ PictureFolderScope::PictureFolderScope()
       userShellFolders_(HKEY_CURRENT_USER, kUserShellFolders),
       root_(orba_test::MakeTempDir("pictures")) {
   EXPECT_TRUE(orba_test::WriteTextValue(HKEY_CURRENT_USER, kShellFolders, "My Pictures", root_));
-  EXPECT_TRUE(orba_test::WriteTextValue(HKEY_CURRENT_USER, kUserShellFolders, "My Pictures", root_));
+  EXPECT_TRUE(
+      orba_test::WriteTextValue(HKEY_CURRENT_USER, kUserShellFolders, "My Pictures", root_));
 }
 
 PictureFolderScope::~PictureFolderScope() { orba_test::RemoveTree(root_); }

@@ -51,7 +51,8 @@ class CSpyAllocator : public IMemAllocator {
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
   STDMETHODIMP_(ULONG) AddRef() override;
   STDMETHODIMP_(ULONG) Release() override;
-  STDMETHODIMP SetProperties(ALLOCATOR_PROPERTIES* pRequest, ALLOCATOR_PROPERTIES* pActual) override;
+  STDMETHODIMP SetProperties(ALLOCATOR_PROPERTIES* pRequest,
+                             ALLOCATOR_PROPERTIES* pActual) override;
   STDMETHODIMP GetProperties(ALLOCATOR_PROPERTIES* pProps) override;
   STDMETHODIMP Commit() override;
   STDMETHODIMP Decommit() override;
@@ -140,7 +141,9 @@ class FakeSample : public IMediaSample {
   STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP GetPointer(BYTE** ppBuffer) override;
   STDMETHODIMP_(long) GetSize() override { return static_cast<long>(bytes_.size()); }
-  STDMETHODIMP GetTime(REFERENCE_TIME*, REFERENCE_TIME*) override { return VFW_E_SAMPLE_TIME_NOT_SET; }
+  STDMETHODIMP GetTime(REFERENCE_TIME*, REFERENCE_TIME*) override {
+    return VFW_E_SAMPLE_TIME_NOT_SET;
+  }
   STDMETHODIMP SetTime(REFERENCE_TIME*, REFERENCE_TIME*) override { return S_OK; }
   STDMETHODIMP IsSyncPoint() override { return S_OK; }
   STDMETHODIMP SetSyncPoint(BOOL) override { return S_OK; }

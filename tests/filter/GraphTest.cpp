@@ -53,9 +53,10 @@ class ProcGraph : public ::testing::Test {
     ASSERT_EQ(S_OK, graph_->AddFilter(camera.Get(), L"Video Capture"));
     ASSERT_EQ(S_OK, graph_->AddFilter(filter_.Get(), L"ORBA Proc"));
     ASSERT_EQ(S_OK, graph_->AddFilter(renderer.Get(), L"Null Renderer"));
-    ASSERT_EQ(S_OK, graph_->Connect(FirstPin(camera.Get()).Get(), PinOf(filter_.Get(), L"In").Get()));
-    ASSERT_EQ(S_OK, graph_->Connect(PinOf(filter_.Get(), L"Out").Get(),
-                                    FirstPin(renderer.Get()).Get()));
+    ASSERT_EQ(S_OK,
+              graph_->Connect(FirstPin(camera.Get()).Get(), PinOf(filter_.Get(), L"In").Get()));
+    ASSERT_EQ(S_OK,
+              graph_->Connect(PinOf(filter_.Get(), L"Out").Get(), FirstPin(renderer.Get()).Get()));
     long connected = 0;
     ASSERT_EQ(S_OK, proc_->IsOutputConnected(&connected));
     EXPECT_EQ(1, connected);
@@ -87,14 +88,17 @@ class ProcGraph : public ::testing::Test {
   // Asks for one plain picture and waits until the filter took it.
   std::string TakePicture() {
     EXPECT_EQ(S_OK, proc_->SetTakePicture(1));
-    EXPECT_TRUE(WaitFor([&] {
-      long request = 1;
-      proc_->GetTakePicture(&request);
-      return request == 0;
-    }, 10000));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          long request = 1;
+          proc_->GetTakePicture(&request);
+          return request == 0;
+        },
+        10000));
     const std::vector<std::string> pictures = FilesIn(pictures_.Folder());
     EXPECT_EQ(1u, pictures.size());
-    return pictures.empty() ? std::string() : ReadFileBytes(pictures_.Folder() + "\\" + pictures[0]);
+    return pictures.empty() ? std::string()
+                            : ReadFileBytes(pictures_.Folder() + "\\" + pictures[0]);
   }
 
   ComScope com_;
@@ -209,7 +213,8 @@ TEST_F(ProcGraph, PictureThroughTheSaveDialogIsStoredWhereTheUserSaysAndItsFolde
   // The dialog was pre-filled with the time name in the picture folder.
   EXPECT_EQ(19u, driver.ShownName().size());
   const std::wstring shown = driver.ShownFolder();
-  EXPECT_EQ(0, lstrcmpiA(std::string(shown.begin(), shown.end()).c_str(), pictures_.Folder().c_str()));
+  EXPECT_EQ(0,
+            lstrcmpiA(std::string(shown.begin(), shown.end()).c_str(), pictures_.Folder().c_str()));
   ASSERT_TRUE(WaitFor([&] { return FileExists(target + "\\from camera.jpg"); }, 5000));
   ASSERT_NO_FATAL_FAILURE(StopGraph());
   const std::string stored = ReadFileBytes(target + "\\from camera.jpg");
@@ -242,7 +247,8 @@ TEST_F(ProcGraph, FramesWithoutHuffmanTablesGiveViewablePicturesAndUnchangedFram
   EXPECT_TRUE(fromPicture == fromCamera);
 
   for (int i = 0; i < 3; ++i) {
-    const std::string frame = ReadFileBytes(recordFolder_ + "\\frame_" + std::to_string(i) + ".jpg");
+    const std::string frame =
+        ReadFileBytes(recordFolder_ + "\\frame_" + std::to_string(i) + ".jpg");
     EXPECT_FALSE(HasTablesBeforeScan(frame)) << i;
     EXPECT_TRUE(frame == CameraFrame(frame, true)) << i;
   }
@@ -250,4 +256,3 @@ TEST_F(ProcGraph, FramesWithoutHuffmanTablesGiveViewablePicturesAndUnchangedFram
 
 }  // namespace
 }  // namespace filter_test
-

@@ -130,8 +130,9 @@ class ProcPage : public ::testing::Test {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"ORBAProcPageTestFrame";
     RegisterClassW(&wc);
-    frame_ = CreateWindowExW(0, wc.lpszClassName, L"Property frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                             10, 10, 600, 500, nullptr, nullptr, wc.hInstance, nullptr);
+    frame_ =
+        CreateWindowExW(0, wc.lpszClassName, L"Property frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                        10, 10, 600, 500, nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_NE(nullptr, frame_);
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ORBAProcProperties, nullptr, CLSCTX_INPROC_SERVER,
                                      IID_IPropertyPage, page_.PutVoid()));
@@ -198,17 +199,26 @@ TEST_F(ProcPage, TwentyControlsInTheirOrderAndStyles) {
     const char* cls;
     const char* caption;
   } expected[] = {
-      {kOff, "Button", "Off"},         {kTop, "Button", "Top"},
-      {kLeft, "Button", "Left"},       {kBottom, "Button", "Bottom"},
-      {kRight, "Button", "Right"},     {kDx, "Edit", nullptr},
-      {kDy, "Edit", nullptr},          {kFlipH, "Button", "Flip horisontally"},
+      {kOff, "Button", "Off"},
+      {kTop, "Button", "Top"},
+      {kLeft, "Button", "Left"},
+      {kBottom, "Button", "Bottom"},
+      {kRight, "Button", "Right"},
+      {kDx, "Edit", nullptr},
+      {kDy, "Edit", nullptr},
+      {kFlipH, "Button", "Flip horisontally"},
       {kFlipV, "Button", "Flip vertically (mirror)"},
       {kSaveImage, "Button", "Save image"},
-      {-1, "Button", ""},              {-1, "Static", "dx"},
-      {-1, "Static", "dy"},            {-1, "Static", "(x 0.01)"},
-      {-1, "Static", "(x 0.01)"},      {kStatus, "Edit", nullptr},
-      {kFull, "Button", "Full"},       {kSetArea, "Button", "set area"},
-      {kBeginGdi, "Button", "begin gdi"}, {kDirectDraw, "Button", "directdraw"},
+      {-1, "Button", ""},
+      {-1, "Static", "dx"},
+      {-1, "Static", "dy"},
+      {-1, "Static", "(x 0.01)"},
+      {-1, "Static", "(x 0.01)"},
+      {kStatus, "Edit", nullptr},
+      {kFull, "Button", "Full"},
+      {kSetArea, "Button", "set area"},
+      {kBeginGdi, "Button", "begin gdi"},
+      {kDirectDraw, "Button", "directdraw"},
   };
   HWND child = GetWindow(dialog_, GW_CHILD);
   size_t n = 0;
@@ -288,7 +298,7 @@ TEST_F(ProcPage, AreaButtonsSendTheirModeWithTheTypedFactors) {
   EXPECT_EQ(1.5, fake.calls[0].dx);
   EXPECT_EQ(1.0, fake.calls[0].dy);
 
-  const std::pair<int, long> buttons[] = {{kFull, 2}, {kTop, 4},    {kRight, 5},
+  const std::pair<int, long> buttons[] = {{kFull, 2},   {kTop, 4}, {kRight, 5},
                                           {kBottom, 6}, {kOff, 7}, {kSetArea, 4}};
   for (const auto& b : buttons) {
     fake.calls.clear();

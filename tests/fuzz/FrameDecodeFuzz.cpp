@@ -13,8 +13,8 @@
 
 #include "FrameFile.h"
 
-#define CHECK(c) \
-  do {           \
+#define CHECK(c)            \
+  do {                      \
     if (!(c)) std::abort(); \
   } while (0)
 
@@ -44,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     std::vector<unsigned char> jpeg;
-    if (tjCompress2(enc, pixels.data(), 64, 64 * 3, 48, TJPF_RGB, &out, &outSize, TJSAMP_422, 85, 0) == 0)
+    if (tjCompress2(enc, pixels.data(), 64, 64 * 3, 48, TJPF_RGB, &out, &outSize, TJSAMP_422, 85,
+                    0) == 0)
       jpeg.assign(out, out + outSize);
     tjFree(out);
     tjDestroy(enc);

@@ -11,8 +11,8 @@
 
 #include "FrameFile.h"
 
-#define CHECK(c) \
-  do {           \
+#define CHECK(c)            \
+  do {                      \
     if (!(c)) std::abort(); \
   } while (0)
 

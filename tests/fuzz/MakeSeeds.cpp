@@ -46,7 +46,8 @@ Bytes CameraFrame(bool tables) {
     const uint8_t marker = plain[pos + 1];
     const size_t len = 2 + ((static_cast<size_t>(plain[pos + 2]) << 8) | plain[pos + 3]);
     if (marker == 0xDA) break;
-    if (tables || marker != 0xC4) out.insert(out.end(), plain.begin() + pos, plain.begin() + pos + len);
+    if (tables || marker != 0xC4)
+      out.insert(out.end(), plain.begin() + pos, plain.begin() + pos + len);
     if (marker == 0xE0) {
       const std::string text = "ORBA-SIMCAM frame=7";
       out.insert(out.end(), {0xFF, 0xFE, 0, static_cast<uint8_t>(text.size() + 2)});
@@ -72,7 +73,8 @@ Bytes WithSize(Bytes jpeg, int w, int h) {
   return jpeg;
 }
 
-void Write(const std::string& dir, const std::string& target, const std::string& name, const Bytes& b) {
+void Write(const std::string& dir, const std::string& target, const std::string& name,
+           const Bytes& b) {
   const std::string folder = dir + "/" + target;
   mkdir(dir.c_str(), 0755);
   mkdir(folder.c_str(), 0755);
@@ -111,12 +113,12 @@ int main(int argc, char** argv) {
   Write(dir, "jpeg", "cut_in_header.jpg", Bytes(withDht.begin(), withDht.begin() + 300));
   Write(dir, "jpeg", "two_soi.jpg", Bytes{0xFF, 0xD8, 0xFF, 0xD8});
   int k = 0;
-  for (const char* name : {"frame_0.jpg", "frame_12.jpg", "FRAME_2147483647.JPG", "frame_2147483648.jpg",
-                           "frame_012.jpg", "frame_99x.jpg", "frame_.jpg"})
+  for (const char* name : {"frame_0.jpg", "frame_12.jpg", "FRAME_2147483647.JPG",
+                           "frame_2147483648.jpg", "frame_012.jpg", "frame_99x.jpg", "frame_.jpg"})
     Write(dir, "frame_name", "name" + std::to_string(++k), Text(name));
   // Mixed helper calls: the bytes choose the helper, its texts and capacities.
   Write(dir, "text", "mixed1", Text("\x02\x01\x40\x30%A%\\b:ab%LONG%..\x03\x01\x10\x02\x05C:\\ab"));
-  Write(dir, "text", "mixed2",
-        Bytes{4, 0x20, 0x20, 0x10, 'a', '\\', 'b', '_', '0', 0, 0x7f, 5, 3, '\\', '\\', 'a', 0, 1, 8, 'a', 'b', 'c'});
+  Write(dir, "text", "mixed2", Bytes{4, 0x20, 0x20, 0x10, 'a', '\\', 'b', '_', '0', 0,   0x7f,
+                                     5, 3,    '\\', '\\', 'a', 0,    1,   8,   'a', 'b', 'c'});
   return 0;
 }

@@ -16,8 +16,8 @@ using namespace orba_filter;
 
 namespace {
 
-#define CHECK(c) \
-  do {           \
+#define CHECK(c)            \
+  do {                      \
     if (!(c)) std::abort(); \
   } while (0)
 
@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CHECK(count >= 1 && count <= kMaxPicturePieces);
   std::vector<uint8_t> picture;
   for (size_t i = 0; i < count; ++i) {
-    if (pieces[i].size) picture.insert(picture.end(), pieces[i].data, pieces[i].data + pieces[i].size);
+    if (pieces[i].size)
+      picture.insert(picture.end(), pieces[i].data, pieces[i].data + pieces[i].size);
   }
   const std::vector<uint8_t> sample(data, data + size);
   if (found != HuffmanTables::kMissing) {

@@ -16,8 +16,8 @@
 
 #include "orba/TextCore.h"
 
-#define CHECK(c) \
-  do {           \
+#define CHECK(c)            \
+  do {                      \
     if (!(c)) std::abort(); \
   } while (0)
 
@@ -101,8 +101,10 @@ void CheckCopy(FuzzedDataProvider& fdp) {
   const bool ok = orba::CopyBounded(cap ? dst.get() : nullptr, cap, src.c_str());
   const size_t len = Len(src.c_str());
   CHECK(ok == (cap > 0 && len < cap));
-  if (ok) CHECK(std::basic_string<C>(dst.get()) == std::basic_string<C>(src.c_str()));
-  else if (cap) CHECK(dst[0] == 0);
+  if (ok)
+    CHECK(std::basic_string<C>(dst.get()) == std::basic_string<C>(src.c_str()));
+  else if (cap)
+    CHECK(dst[0] == 0);
 }
 
 template <class C>
@@ -124,9 +126,9 @@ void CheckRegistryText(FuzzedDataProvider& fdp) {
   std::unique_ptr<C[]> buf(new C[cap ? cap : 1]);
   if (cap) buf[0] = C('Q');
 
-  const orba::RegistryTextStatus status = orba::RegistryTextFromData(
-      type, bytes.empty() ? nullptr : data.get(), bytes.size(), Pick(C()), cap ? buf.get() : nullptr,
-      cap);
+  const orba::RegistryTextStatus status =
+      orba::RegistryTextFromData(type, bytes.empty() ? nullptr : data.get(), bytes.size(),
+                                 Pick(C()), cap ? buf.get() : nullptr, cap);
 
   // The independent reading: whole characters up to the first NUL.
   std::basic_string<C> raw;
@@ -171,23 +173,30 @@ void CheckFormat(FuzzedDataProvider& fdp) {
   const bool ok = orba::FormatBounded(cap ? buf.get() : nullptr, cap, "%s\\%s_%d.jpg",
                                       folder.c_str(), name.c_str(), n);
   char want[1024];
-  const int len = std::snprintf(want, sizeof want, "%s\\%s_%d.jpg", folder.c_str(), name.c_str(), n);
+  const int len =
+      std::snprintf(want, sizeof want, "%s\\%s_%d.jpg", folder.c_str(), name.c_str(), n);
   CHECK(len >= 0);
   CHECK(ok == (cap > 0 && static_cast<size_t>(len) < cap));
-  if (ok) CHECK(std::strcmp(buf.get(), want) == 0);
-  else if (cap) CHECK(buf[0] == 0);
+  if (ok)
+    CHECK(std::strcmp(buf.get(), want) == 0);
+  else if (cap)
+    CHECK(buf[0] == 0);
 
   // The wide form, with texts the C library can always print.
   std::wstring wfolder, wname;
-  for (char c : folder) wfolder += static_cast<wchar_t>(static_cast<unsigned char>(c) & 0x7F ? c & 0x7F : 'a');
-  for (char c : name) wname += static_cast<wchar_t>(static_cast<unsigned char>(c) & 0x7F ? c & 0x7F : 'a');
+  for (char c : folder)
+    wfolder += static_cast<wchar_t>(static_cast<unsigned char>(c) & 0x7F ? c & 0x7F : 'a');
+  for (char c : name)
+    wname += static_cast<wchar_t>(static_cast<unsigned char>(c) & 0x7F ? c & 0x7F : 'a');
   std::unique_ptr<wchar_t[]> wbuf(new wchar_t[cap ? cap : 1]);
-  const bool wok =
-      orba::FormatBoundedW(cap ? wbuf.get() : nullptr, cap, L"%ls\\%ls", wfolder.c_str(), wname.c_str());
+  const bool wok = orba::FormatBoundedW(cap ? wbuf.get() : nullptr, cap, L"%ls\\%ls",
+                                        wfolder.c_str(), wname.c_str());
   const size_t wlen = wfolder.size() + 1 + wname.size();
   CHECK(wok == (cap > 0 && wlen < cap));
-  if (wok) CHECK(std::wstring(wbuf.get()) == wfolder + L"\\" + wname);
-  else if (cap) CHECK(wbuf[0] == 0);
+  if (wok)
+    CHECK(std::wstring(wbuf.get()) == wfolder + L"\\" + wname);
+  else if (cap)
+    CHECK(wbuf[0] == 0);
 }
 
 void CheckAbsolute(FuzzedDataProvider& fdp) {
@@ -209,12 +218,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider fdp(data, size);
   while (fdp.remaining_bytes()) {
     switch (fdp.ConsumeIntegralInRange<int>(0, 5)) {
-      case 0: CheckCopy<char>(fdp); break;
-      case 1: CheckCopy<wchar_t>(fdp); break;
-      case 2: CheckRegistryText<char>(fdp); break;
-      case 3: CheckRegistryText<wchar_t>(fdp); break;
-      case 4: CheckFormat(fdp); break;
-      default: CheckAbsolute(fdp); break;
+      case 0:
+        CheckCopy<char>(fdp);
+        break;
+      case 1:
+        CheckCopy<wchar_t>(fdp);
+        break;
+      case 2:
+        CheckRegistryText<char>(fdp);
+        break;
+      case 3:
+        CheckRegistryText<wchar_t>(fdp);
+        break;
+      case 4:
+        CheckFormat(fdp);
+        break;
+      default:
+        CheckAbsolute(fdp);
+        break;
     }
   }
   return 0;

@@ -62,14 +62,16 @@ bool SameText(const std::string& a, const std::string& b) {
 // The Add/Remove Programs entries that name ORBA.
 int CountOrbaEntries() {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return 0;
   int count = 0;
   char name[256];
   for (DWORD i = 0;; ++i) {
     DWORD len = sizeof name;
-    if (RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    const std::string display = ReadText(HKEY_LOCAL_MACHINE, std::string(kUninstallKey) + "\\" + name,
-                                         "DisplayName");
+    if (RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      break;
+    const std::string display =
+        ReadText(HKEY_LOCAL_MACHINE, std::string(kUninstallKey) + "\\" + name, "DisplayName");
     if (display.find("ORBA") != std::string::npos) ++count;
   }
   RegCloseKey(key);
@@ -109,7 +111,8 @@ std::string FileVersion(const std::string& path) {
     return std::string();
   }
   char text[64];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", static_cast<unsigned>(HIWORD(info->dwFileVersionMS)),
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u",
+                static_cast<unsigned>(HIWORD(info->dwFileVersionMS)),
                 static_cast<unsigned>(LOWORD(info->dwFileVersionMS)),
                 static_cast<unsigned>(HIWORD(info->dwFileVersionLS)),
                 static_cast<unsigned>(LOWORD(info->dwFileVersionLS)));
@@ -173,7 +176,8 @@ class SetupTest : public ::testing::Test {
     for (const char* name : kModules) {
       const std::string bytes = orba_test::ReadFileBytes(folder + "\\" + name);
       if (bytes.empty() || bytes != orba_test::ReadFileBytes(files_ + "\\" + name)) {
-        return ::testing::AssertionFailure() << folder << "\\" << name << " is not the shipped file";
+        return ::testing::AssertionFailure()
+               << folder << "\\" << name << " is not the shipped file";
       }
     }
     return ::testing::AssertionSuccess();
@@ -181,7 +185,8 @@ class SetupTest : public ::testing::Test {
 
   static ::testing::AssertionResult NothingInstalledIn(const std::string& folder) {
     for (const char* name : kModules) {
-      if (FileExists(folder + "\\" + name)) return ::testing::AssertionFailure() << name << " is left";
+      if (FileExists(folder + "\\" + name))
+        return ::testing::AssertionFailure() << name << " is left";
     }
     if (GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
       return ::testing::AssertionFailure() << folder << " is left";
@@ -239,7 +244,8 @@ TEST_F(SetupTest, InstallsRunsAndUninstallsKeepingTheUsersData) {
   CreateDirectoryA(pictures.c_str(), nullptr);
   const std::string picture = pictures + "\\241231_10.00.00.jpg";
   ASSERT_TRUE(orba_test::WriteFileBytes(picture, "\xFF\xD8\xFF\xD9"));
-  ASSERT_TRUE(orba_test::WriteTextValue(HKEY_CURRENT_USER, orba::kSettingsKey, "ImageFolderPath", "C:\\"));
+  ASSERT_TRUE(
+      orba_test::WriteTextValue(HKEY_CURRENT_USER, orba::kSettingsKey, "ImageFolderPath", "C:\\"));
 
   ASSERT_TRUE(RunQuietUninstall());
   DWORD exitCode = 1;
@@ -263,7 +269,8 @@ TEST_F(SetupTest, UpgradeReplacesFilesAndKeepsOneEntry) {
   ASSERT_EQ(0, RunSetup(setup_));
   // Make it look older.
   ASSERT_TRUE(orba_test::WriteFileBytes(defaultFolder_ + "\\ORBA.exe", "older"));
-  ASSERT_TRUE(orba_test::WriteTextValue(HKEY_LOCAL_MACHINE, kEntryKey, "DisplayVersion", "3.9.0.1000"));
+  ASSERT_TRUE(
+      orba_test::WriteTextValue(HKEY_LOCAL_MACHINE, kEntryKey, "DisplayVersion", "3.9.0.1000"));
 
   ASSERT_EQ(0, RunSetup(setup_));
   EXPECT_EQ(1, CountOrbaEntries());

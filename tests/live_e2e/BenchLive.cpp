@@ -83,8 +83,8 @@ bool StartOnce(orba_test::ViewerProcess& viewer, orba_test::ProcessDebugOutput& 
         return w && IsWindowVisible(w);
       },
       start, 60000);
-  *toSample = TimeUntil([&] { return debug.Count("Hello new Transform function!") > 0; }, start,
-                        60000);
+  *toSample =
+      TimeUntil([&] { return debug.Count("Hello new Transform function!") > 0; }, start, 60000);
   return *toWindow >= 0 && *toSample >= 0;
 }
 
@@ -180,8 +180,7 @@ int main(int argc, char** argv) {
     const size_t before = CameraCodes().size();
     double start = BenchSeconds();
     ok = PostKey(viewer, kHotKeyZoomIn, 'L');
-    const double command =
-        TimeUntil([&] { return CameraCodes().size() > before; }, start, 10000);
+    const double command = TimeUntil([&] { return CameraCodes().size() > before; }, start, 10000);
     if (command >= 0) commandKey.ms.values.push_back(command);
     Sleep(300);
 
@@ -207,7 +206,8 @@ int main(int argc, char** argv) {
             if (known.count(name)) continue;
             // Closed when it can be opened without sharing.
             const std::string path = std::string(pictures) + "\\" + name;
-            HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            HANDLE h =
+                CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
             if (h == INVALID_HANDLE_VALUE) continue;
             CloseHandle(h);
             DeleteFileA(path.c_str());

@@ -100,8 +100,8 @@ TEST_F(LiveSwitchesTest, MissingOrbaProcEndsWithError7AfterHidingTheWindow) {
   ASSERT_TRUE(orba_test::DeleteRegistryTree(HKEY_CLASSES_ROOT, kOrbaProcClassKey));
   ASSERT_TRUE(viewer_.Start());
   HWND box = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (box = viewer_.FindMessageBox()) != nullptr; },
-                        kStartTimeoutMs));
+  ASSERT_TRUE(
+      WaitUntil([&] { return (box = viewer_.FindMessageBox()) != nullptr; }, kStartTimeoutMs));
   const HWND window = viewer_.FindViewerWindow();
   ASSERT_NE(nullptr, window);
   orba_test::SeenMessageBox seen;

@@ -22,8 +22,7 @@ TEST_F(LiveViewerTest, GraphToolsSeeTheCameraBranchAndTheMixingRenderer) {
   char tail[32];
   std::snprintf(tail, sizeof tail, " pid %08lx", static_cast<unsigned long>(viewer_.pid()));
   EXPECT_EQ(0u, names[0].find("FilterGraph ")) << names[0];
-  EXPECT_EQ(std::string("FilterGraph 12345678").size() + std::string(tail).size(),
-            names[0].size())
+  EXPECT_EQ(std::string("FilterGraph 12345678").size() + std::string(tail).size(), names[0].size())
       << names[0];
   EXPECT_NE(std::string::npos, names[0].find(tail)) << names[0];
 
@@ -74,8 +73,7 @@ TEST_F(LiveViewerTest, IdleRestartsLeakNothing) {
     const HWND next = viewer_.WaitForNewViewerWindow(window, kStartTimeoutMs);
     ASSERT_NE(nullptr, next) << "restart " << restart;
     window = next;
-    ASSERT_TRUE(WaitUntil([&] { return RotGraphNames(viewer_.pid()).size() == 1; },
-                          kStepTimeoutMs))
+    ASSERT_TRUE(WaitUntil([&] { return RotGraphNames(viewer_.pid()).size() == 1; }, kStepTimeoutMs))
         << "restart " << restart;
     orba_test::ResourceCounts c;
     ASSERT_TRUE(orba_test::ReadResourceCounts(viewer_.process(), &c));

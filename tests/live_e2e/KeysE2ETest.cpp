@@ -139,8 +139,8 @@ TEST_F(LiveKeysTest, ArrowKeysDoNotZoomOnWindows10) {
   ASSERT_TRUE(FocusViewerWindow(Window()));
   ASSERT_TRUE(Xdotool("key ctrl+super+Up ctrl+super+Down ctrl+super+g"));
   // G is handled after the arrows: once its command is there, they had their turn.
-  ASSERT_TRUE(WaitForCodes([](const Codes& c) { return CountCode(c, "F0 08") > 0; },
-                           kStepTimeoutMs));
+  ASSERT_TRUE(
+      WaitForCodes([](const Codes& c) { return CountCode(c, "F0 08") > 0; }, kStepTimeoutMs));
   EXPECT_EQ(Codes{"F0 08"}, CameraCodes());
 }
 
@@ -166,12 +166,12 @@ TEST_F(LiveKeysTest, DigitKeysHeldTogetherSendTheirCommandsInAscendingOrder) {
   {
     HeldKeys keys("5 2");
     ASSERT_TRUE(keys.down());
-    ASSERT_TRUE(WaitForCodes([](const Codes& c) { return CountCode(c, "6E 13") > 0; },
-                             kStepTimeoutMs));
+    ASSERT_TRUE(
+        WaitForCodes([](const Codes& c) { return CountCode(c, "6E 13") > 0; }, kStepTimeoutMs));
     ASSERT_TRUE(Xdotool("key x"));
-    ASSERT_TRUE(WaitForCodes(
-        [](const Codes& c) { return c.size() >= 2 && c[c.size() - 2] == "6E 13"; },
-        kStepTimeoutMs));
+    ASSERT_TRUE(
+        WaitForCodes([](const Codes& c) { return c.size() >= 2 && c[c.size() - 2] == "6E 13"; },
+                     kStepTimeoutMs));
   }
   Sleep(200);
   const Codes codes = CameraCodes();
@@ -194,8 +194,8 @@ TEST_F(LiveKeysTest, CameraCommandKeysSendTheirFrames) {
     UINT id;
     UINT vk;
     const char* code;
-  } keys[] = {{1101, 'T', "6E 11"},     {1104, VK_F3, "6E 02"},     {1105, VK_F2, "6E 03"},
-              {1106, VK_F1, "6E 01"},   {1117, 'Z', "6E 1B"},       {1117, 'Z', "6E 1B"},
+  } keys[] = {{1101, 'T', "6E 11"},       {1104, VK_F3, "6E 02"},     {1105, VK_F2, "6E 03"},
+              {1106, VK_F1, "6E 01"},     {1117, 'Z', "6E 1B"},       {1117, 'Z', "6E 1B"},
               {1201, VK_INSERT, "F0 FF"}, {1202, VK_DELETE, "F0 FE"}, {kHotKeyG, 'G', "F0 08"},
               {kHotKeyH, 'H', "F0 09"}};
   Codes expected;
@@ -203,8 +203,8 @@ TEST_F(LiveKeysTest, CameraCommandKeysSendTheirFrames) {
     ASSERT_TRUE(PostHotKey(k.id, k.vk));
     expected.push_back(k.code);
   }
-  ASSERT_TRUE(WaitForCodes([&](const Codes& c) { return c.size() >= expected.size(); },
-                           kStepTimeoutMs));
+  ASSERT_TRUE(
+      WaitForCodes([&](const Codes& c) { return c.size() >= expected.size(); }, kStepTimeoutMs));
   EXPECT_EQ(expected, CameraCodes());
 }
 
@@ -216,12 +216,16 @@ TEST_F(LiveKeysTest, FrameSkippingKeysStoreTheSettingAtOnce) {
   ASSERT_TRUE(simcam::ResetLog());
   ASSERT_TRUE(PostHotKey(kHotKeySkipFramesOn, VK_F10));
   EXPECT_TRUE(WaitUntil(
-      [] { return orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, "SKIPFRAMES") == 1; },
+      [] {
+        return orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, "SKIPFRAMES") == 1;
+      },
       kStepTimeoutMs));
   EXPECT_EQ(Codes{"F0 03"}, CameraCodes());
   ASSERT_TRUE(PostHotKey(kHotKeySkipFramesOff, VK_F11));
   EXPECT_TRUE(WaitUntil(
-      [] { return orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, "SKIPFRAMES") == 0; },
+      [] {
+        return orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, "SKIPFRAMES") == 0;
+      },
       kStepTimeoutMs));
   EXPECT_EQ((Codes{"F0 03", "F0 02"}), CameraCodes());
   ASSERT_TRUE(PostHotKey(kHotKeySkipFramesOn, VK_F10));
@@ -235,8 +239,8 @@ TEST_F(LiveKeysTest, VersionKeyShowsBothBuildNumbers) {
   ASSERT_TRUE(FocusViewerWindow(Window()));
   ASSERT_TRUE(Xdotool("key ctrl+super+n"));
   HWND box = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (box = viewer_.FindMessageBox()) != nullptr; },
-                        kStepTimeoutMs));
+  ASSERT_TRUE(
+      WaitUntil([&] { return (box = viewer_.FindMessageBox()) != nullptr; }, kStepTimeoutMs));
   EXPECT_EQ(Window(), GetWindow(box, GW_OWNER)) << "the box belongs to the viewer window";
   orba_test::SeenMessageBox seen;
   ASSERT_TRUE(viewer_.AnswerMessageBox(&seen, kStepTimeoutMs));
@@ -287,8 +291,8 @@ TEST_F(LiveKeysTest, DeviceLostMessagesOnlyInformWithOneBoxAtATime) {
     ASSERT_TRUE(viewer_.PostToViewer(WM_DEVICECHANGE, 7 /* DBT_DEVNODES_CHANGED */));
   }
   HWND first = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (first = viewer_.FindMessageBox()) != nullptr; },
-                        kStepTimeoutMs));
+  ASSERT_TRUE(
+      WaitUntil([&] { return (first = viewer_.FindMessageBox()) != nullptr; }, kStepTimeoutMs));
   std::vector<orba_test::SeenMessageBox> seen;
   EXPECT_EQ(1u, AnswerBoxesUntilQuiet(viewer_, &seen)) << "boxes opened inside another";
   ASSERT_FALSE(seen.empty());
@@ -326,8 +330,8 @@ TEST_F(LiveKeysTest, UnpluggedCameraEndsTheProgramWithError30) {
   ASSERT_TRUE(StartViewer());
   ASSERT_TRUE(simcam::Unplug());
   HWND box = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (box = viewer_.FindMessageBox()) != nullptr; },
-                        kStepTimeoutMs));
+  ASSERT_TRUE(
+      WaitUntil([&] { return (box = viewer_.FindMessageBox()) != nullptr; }, kStepTimeoutMs));
   EXPECT_TRUE(WaitForWindowRect(Hidden())) << "the window shrinks before the message";
   orba_test::SeenMessageBox seen;
   ASSERT_TRUE(viewer_.AnswerMessageBox(&seen, kStepTimeoutMs));
@@ -410,8 +414,8 @@ TEST_F(LiveKeysTest, SaveAsKeyOpensTheSaveDialogOverTheViewer) {
   EXPECT_EQ(before, JpegFiles(folder)) << "a cancelled dialog stores nothing";
   ASSERT_TRUE(simcam::ResetLog());
   ASSERT_TRUE(PostHotKey(kHotKeyG, 'G'));
-  EXPECT_TRUE(WaitForCodes([](const Codes& c) { return CountCode(c, "F0 08") == 1; },
-                           kStepTimeoutMs));
+  EXPECT_TRUE(
+      WaitForCodes([](const Codes& c) { return CountCode(c, "F0 08") == 1; }, kStepTimeoutMs));
 }
 
 // ---------------------------------------------------------------- Save As open
@@ -544,8 +548,8 @@ TEST_F(SaveAsOpenTest, StreamAndKeysGoOnAndTheEndKeyClosesIt) {
   EXPECT_LT(FrameNumberOf(first), FrameNumberOf(second)) << "the stream goes on";
 
   ASSERT_TRUE(PostHotKey(kHotKeySavePictureAs, 'J'));
-  EXPECT_TRUE(debug_.WaitForText("Save As refused: a Save As dialog is already open",
-                                 kStepTimeoutMs));
+  EXPECT_TRUE(
+      debug_.WaitForText("Save As refused: a Save As dialog is already open", kStepTimeoutMs));
   EXPECT_EQ(1u, DialogWindows().size());
 
   ASSERT_TRUE(simcam::ResetLog());
@@ -585,8 +589,8 @@ TEST_F(SaveAsOpenTest, RestartClosesTheDialogAndTheNewPassRuns) {
   EXPECT_TRUE(WaitUntil([&] { return DialogWindows().empty(); }, kStepTimeoutMs));
   ASSERT_TRUE(simcam::ResetLog());
   ASSERT_TRUE(PostHotKey(kHotKeyG, 'G'));
-  EXPECT_TRUE(WaitForCodes([](const Codes& c) { return CountCode(c, "F0 08") == 1; },
-                           kStepTimeoutMs));
+  EXPECT_TRUE(
+      WaitForCodes([](const Codes& c) { return CountCode(c, "F0 08") == 1; }, kStepTimeoutMs));
   EXPECT_TRUE(EndViewer());
 }
 
@@ -603,8 +607,7 @@ TEST_F(SaveAsOpenTest, ExistingFileIsReplacedOnlyAfterYes) {
   ASSERT_TRUE(dialog);
   ASSERT_TRUE(SaveAs(dialog, target));
   HWND question = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (question = ReplaceQuestion()) != nullptr; },
-                        kStepTimeoutMs))
+  ASSERT_TRUE(WaitUntil([&] { return (question = ReplaceQuestion()) != nullptr; }, kStepTimeoutMs))
       << "no replace question";
   ASSERT_TRUE(Press(question, IDNO));
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(question); }, kStepTimeoutMs));
@@ -618,8 +621,7 @@ TEST_F(SaveAsOpenTest, ExistingFileIsReplacedOnlyAfterYes) {
   dialog = OpenSaveAs();
   ASSERT_TRUE(dialog);
   ASSERT_TRUE(SaveAs(dialog, target));
-  ASSERT_TRUE(WaitUntil([&] { return (question = ReplaceQuestion()) != nullptr; },
-                        kStepTimeoutMs));
+  ASSERT_TRUE(WaitUntil([&] { return (question = ReplaceQuestion()) != nullptr; }, kStepTimeoutMs));
   ASSERT_TRUE(Press(question, IDYES));
   EXPECT_TRUE(WaitUntil([&] { return FrameNumberOf(target) != 0; }, kStepTimeoutMs))
       << "the camera's picture replaces the old file";

@@ -276,9 +276,7 @@ double Correlation(const std::vector<double>& a, const std::vector<double>& b) {
   return cov / std::sqrt(va * vb);
 }
 
-std::vector<std::string> CameraCodes() {
-  return simcam::DecodeCommands(simcam::ReadLog()).Codes();
-}
+std::vector<std::string> CameraCodes() { return simcam::DecodeCommands(simcam::ReadLog()).Codes(); }
 
 bool WaitForCodes(const std::function<bool(const std::vector<std::string>&)>& cond,
                   DWORD timeoutMs) {
@@ -453,11 +451,12 @@ ComPtr<IGraphBuilder> BuildLiveGraph(HWND window, const LiveGraphParts& parts) {
     ComPtr<IORBAProcArea> area;
     ComPtr<IORBAProc> control;
     constexpr long kFullScreen = 2;
-    connected = SUCCEEDED(tap.QueryInterface(IID_IORBAProcArea, area)) &&
-                SUCCEEDED(area->SetAreaHandles(static_cast<DWORD>(reinterpret_cast<uintptr_t>(window)),
-                                               GetCurrentProcessId())) &&
-                SUCCEEDED(tap.QueryInterface(IID_IORBAProc, control)) &&
-                SUCCEEDED(control->SetParams(kFullScreen, 1.0, 1.0));
+    connected =
+        SUCCEEDED(tap.QueryInterface(IID_IORBAProcArea, area)) &&
+        SUCCEEDED(area->SetAreaHandles(static_cast<DWORD>(reinterpret_cast<uintptr_t>(window)),
+                                       GetCurrentProcessId())) &&
+        SUCCEEDED(tap.QueryInterface(IID_IORBAProc, control)) &&
+        SUCCEEDED(control->SetParams(kFullScreen, 1.0, 1.0));
   }
   return connected ? graph : nullptr;
 }
@@ -507,6 +506,8 @@ void AllowPlatformCost(orba_test::GrowthMargins* margins) {
   DestroyWindow(window);
 }
 
-void AllowMovieCost(orba_test::GrowthMargins* margins) { AddPerPassCost(WriteOneFrameMovie, margins); }
+void AllowMovieCost(orba_test::GrowthMargins* margins) {
+  AddPerPassCost(WriteOneFrameMovie, margins);
+}
 
 }  // namespace live_test

@@ -80,7 +80,7 @@ TEST_F(LiveZoomTextCctvTest, LayoutKeysTellZoomTextTheAreaAndTheEndGivesItBack) 
     UINT id;
     UINT vk;
     bool setsArea;
-  } keys[] = {{1108, 'Y', true},  {1108, 'Y', true},  {1109, 'A', true}, {1109, 'A', true},
+  } keys[] = {{1108, 'Y', true},  {1108, 'Y', true}, {1109, 'A', true}, {1109, 'A', true},
               {1110, 'M', false}, {1110, 'M', true}, {1107, 'S', true}};
   size_t expected = 1;
   for (const auto& key : keys) {
@@ -124,7 +124,8 @@ TEST_F(LiveZoomTextCctvTest, HungZoomTextDoesNotHoldTheViewerUp) {
   ASSERT_TRUE(sim_.Start(hung)) << sim_.Error();
   ASSERT_TRUE(StartViewer());
   ASSERT_TRUE(PostHotKey(1108, 'Y'));
-  EXPECT_TRUE(WaitForWindowRect({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) / 2}));
+  EXPECT_TRUE(
+      WaitForWindowRect({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) / 2}));
   EXPECT_TRUE(ViewerCalls(1033).empty()) << "a silent ZoomText counts as not running";
   ASSERT_TRUE(EndViewer());
 }
@@ -138,7 +139,8 @@ TEST_F(LiveViewerTest, HungKavreloDoesNotHoldTheViewerUp) {
   ASSERT_TRUE(kavrelo.Start(hung)) << kavrelo.Error();
   ASSERT_TRUE(StartViewer());
   ASSERT_TRUE(PostHotKey(1108, 'Y'));
-  EXPECT_TRUE(WaitForWindowRect({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) / 2}));
+  EXPECT_TRUE(
+      WaitForWindowRect({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) / 2}));
   ASSERT_TRUE(EndViewer());
   EXPECT_TRUE(kavrelo.Messages().empty()) << "the hung magnifier took nothing";
 }

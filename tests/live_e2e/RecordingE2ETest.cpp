@@ -157,7 +157,8 @@ class RecordingE2ETest : public LiveViewerTest {
         },
         kConversionTimeoutMs);
     if (done) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "the frames left by the killed viewer were not recovered";
+    return ::testing::AssertionFailure()
+           << "the frames left by the killed viewer were not recovered";
   }
 
   size_t FrameFilesLeft() const { return MatchingFiles(tempFolder_ + "\\frame_*.jpg").size(); }
@@ -232,8 +233,7 @@ TEST_F(RecordingE2ETest, RestartsWhileRecordingKeepNoMoreThanIdleRestarts) {
     if (record) {
       ASSERT_TRUE(WaitForConversionEnd(restart - kIdleRestarts + 1)) << "restart " << restart;
     }
-    ASSERT_TRUE(WaitUntil([&] { return RotGraphNames(viewer_.pid()).size() == 1; },
-                          kStepTimeoutMs))
+    ASSERT_TRUE(WaitUntil([&] { return RotGraphNames(viewer_.pid()).size() == 1; }, kStepTimeoutMs))
         << "restart " << restart;
     orba_test::ResourceCounts c;
     ASSERT_TRUE(orba_test::ReadSettledCounts(viewer_.process(), &c));
@@ -450,8 +450,8 @@ TEST_F(RecordingE2ETest, ConversionOfAKilledViewerIsMadeAgainWithEveryFrame) {
   ASSERT_TRUE(PressRecord());
   ASSERT_TRUE(WaitForFrames(120));
   ASSERT_TRUE(PressRecord());
-  ASSERT_TRUE(WaitUntil([&] { return debug_.Count("Decode time AppendNewFrame") >= 5; },
-                        kStepTimeoutMs));
+  ASSERT_TRUE(
+      WaitUntil([&] { return debug_.Count("Decode time AppendNewFrame") >= 5; }, kStepTimeoutMs));
   const size_t written = FramesWritten().size();
   KillViewer();
   ASSERT_EQ(0u, debug_.Count(kConversionEnd)) << "the conversion ended before the kill";

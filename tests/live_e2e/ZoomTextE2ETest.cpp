@@ -55,8 +55,8 @@ std::vector<LogRecord> Concat(std::vector<LogRecord> a, const std::vector<LogRec
     same = expected[i].slot == seen[i].slot && expected[i].args == seen[i].args;
   }
   if (same) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "expected " << Describe(expected) << "\n    seen "
-                                       << Describe(seen);
+  return ::testing::AssertionFailure()
+         << "expected " << Describe(expected) << "\n    seen " << Describe(seen);
 }
 
 size_t IndexOf(const std::vector<LogRecord>& records, int slot, size_t nth = 0) {
@@ -132,20 +132,16 @@ TEST_F(LiveZoomTextTest, LayoutKeysPlaceZoomTextsArea) {
   const int w = W(), h = H();
 
   // Right half: the left half of the frame at its own scale, already shown.
-  EXPECT_TRUE(SameCalls(Placement(w / 2, 0, w, h, kCw / 2, kCh),
-                        KeyCalls(renderer, 1109, 'A', 3)));
+  EXPECT_TRUE(SameCalls(Placement(w / 2, 0, w, h, kCw / 2, kCh), KeyCalls(renderer, 1109, 'A', 3)));
   EXPECT_TRUE(SameCalls({Rec(zt::kSlotShowArea, {0})}, KeyCalls(renderer, 1110, 'M', 1)));
   // After hiding, the next placement shows the area again.
-  EXPECT_TRUE(SameCalls(Concat(Placement(0, 0, w / 2, h, kCw / 2, kCh),
-                               {Rec(zt::kSlotShowArea, {1})}),
-                        KeyCalls(renderer, 1109, 'A', 4)));
-  EXPECT_TRUE(SameCalls(Placement(0, 0, w, h / 2, kCw, kCh / 2),
-                        KeyCalls(renderer, 1108, 'Y', 3)));
-  EXPECT_TRUE(SameCalls(Placement(0, h / 2, w, h, kCw, kCh / 2),
-                        KeyCalls(renderer, 1108, 'Y', 3)));
+  EXPECT_TRUE(
+      SameCalls(Concat(Placement(0, 0, w / 2, h, kCw / 2, kCh), {Rec(zt::kSlotShowArea, {1})}),
+                KeyCalls(renderer, 1109, 'A', 4)));
+  EXPECT_TRUE(SameCalls(Placement(0, 0, w, h / 2, kCw, kCh / 2), KeyCalls(renderer, 1108, 'Y', 3)));
+  EXPECT_TRUE(SameCalls(Placement(0, h / 2, w, h, kCw, kCh / 2), KeyCalls(renderer, 1108, 'Y', 3)));
   // The cycle goes on from the bottom layout to the left one.
-  EXPECT_TRUE(SameCalls(Placement(0, 0, w / 2, h, kCw / 2, kCh),
-                        KeyCalls(renderer, 1107, 'S', 3)));
+  EXPECT_TRUE(SameCalls(Placement(0, 0, w / 2, h, kCw / 2, kCh), KeyCalls(renderer, 1107, 'S', 3)));
   // M after its hide: full screen, moved only, since the area is shown.
   EXPECT_TRUE(SameCalls(Placement(0, 0, w, h, kCw, kCh), KeyCalls(renderer, 1110, 'M', 3)));
   EXPECT_TRUE(SameCalls({Rec(zt::kSlotShowArea, {0})}, KeyCalls(renderer, 1110, 'M', 1)));
@@ -155,8 +151,8 @@ TEST_F(LiveZoomTextTest, LayoutKeysPlaceZoomTextsArea) {
   // the way back to full screen.
   const std::vector<std::string> codes = CameraCodes();
   ASSERT_GE(codes.size(), 8u);
-  EXPECT_EQ((std::vector<std::string>{"6E 1C", "6E 1C", "6E 1C", "6E 1C", "6E 1C", "6E 1C",
-                                      "6E 1D", "6E 1C"}),
+  EXPECT_EQ((std::vector<std::string>{"6E 1C", "6E 1C", "6E 1C", "6E 1C", "6E 1C", "6E 1C", "6E 1D",
+                                      "6E 1C"}),
             std::vector<std::string>(codes.end() - 8, codes.end()));
 }
 
@@ -168,8 +164,8 @@ TEST_F(LiveZoomTextTest, Version1RendererIsOnlyHidden) {
   ASSERT_TRUE(StartViewer());
   EXPECT_TRUE(WaitForWindowRect({0, 0, 1, 1}));
   ASSERT_TRUE(renderer.Log().WaitFor(zt::kEventFirstSample, 1, kStepTimeoutMs));
-  EXPECT_TRUE(SameCalls({Rec(zt::kSlotIsCompatible), Rec(zt::kSlotIsEnabled)},
-                        renderer.Log().Calls()))
+  EXPECT_TRUE(
+      SameCalls({Rec(zt::kSlotIsCompatible), Rec(zt::kSlotIsEnabled)}, renderer.Log().Calls()))
       << "without the version-2 interface there is nothing to place";
 
   ASSERT_TRUE(renderer.Log().Clear());
@@ -189,16 +185,16 @@ TEST_P(LiveZoomTextRefusedTest, ViewerDrawsThePictureItselfWithoutAWord) {
   ScopedZtRenderer renderer(GetParam());
   ASSERT_TRUE(renderer.ok());
   ASSERT_TRUE(StartViewer()) << "no message may be shown";
-  EXPECT_TRUE(WaitForWindowRect(
-      {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}));
+  EXPECT_TRUE(
+      WaitForWindowRect({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}));
   std::vector<GraphFilter> filters;
   ASSERT_TRUE(ListGraphFilters(viewer_.pid(), &filters));
   ExpectMixingRendererGraph(filters);
-  EXPECT_TRUE(SameCalls({Rec(zt::kSlotIsCompatible), Rec(zt::kSlotIsEnabled)},
-                        renderer.Log().Calls()));
+  EXPECT_TRUE(
+      SameCalls({Rec(zt::kSlotIsCompatible), Rec(zt::kSlotIsEnabled)}, renderer.Log().Calls()));
   ASSERT_TRUE(EndViewer());
-  EXPECT_TRUE(SameCalls({Rec(zt::kSlotIsCompatible), Rec(zt::kSlotIsEnabled)},
-                        renderer.Log().Calls()))
+  EXPECT_TRUE(
+      SameCalls({Rec(zt::kSlotIsCompatible), Rec(zt::kSlotIsEnabled)}, renderer.Log().Calls()))
       << "nothing is hidden in a renderer that was never used";
   EXPECT_EQ(1u, renderer.Log().Of(zt::kEventDestroyed).size());
 }

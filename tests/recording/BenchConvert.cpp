@@ -50,7 +50,8 @@ bool ReadStage(const std::string& folder, int frames, std::vector<unsigned char>
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     DWORD got = 0;
-    const BOOL read = ReadFile(h, buffer->data(), static_cast<DWORD>(buffer->size()), &got, nullptr);
+    const BOOL read =
+        ReadFile(h, buffer->data(), static_cast<DWORD>(buffer->size()), &got, nullptr);
     CloseHandle(h);
     if (!read || got == 0) return false;
   }
@@ -212,7 +213,7 @@ int main(int argc, char** argv) {
     ok = ok && DeleteStage(folder, frames);
     remove.values.push_back(t.Elapsed());
     sum.values.push_back(read.values.back() + decode.values.back() + compress.values.back() +
-                          append.values.back() + remove.values.back());
+                         append.values.back() + remove.values.back());
     ok = ok && writeFrames();
     if (!ok) {
       std::fprintf(stderr, "a bare stage failed in run %d\n", r);

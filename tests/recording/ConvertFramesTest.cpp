@@ -248,7 +248,8 @@ void ExpectPlacedPicture(const Bytes& frame, const Bytes& picture, const Placeme
     const uint8_t* row = &frame[static_cast<size_t>(kVideoHeight - 1 - y) * kVideoPitch];
     for (int x = 0; x < kVideoWidth; ++x) {
       const uint8_t* p = row + x * 3;
-      const bool inside = x >= at.left && x < at.left + at.width && y >= at.top && y < at.top + at.height;
+      const bool inside =
+          x >= at.left && x < at.left + at.width && y >= at.top && y < at.top + at.height;
       if (!inside) {
         if (p[0] | p[1] | p[2]) ++notBlackOutside;
         continue;
@@ -287,24 +288,29 @@ TEST_F(ConvertFramesTest, DecodingChecksItsResult) {
   ASSERT_NE(nullptr, tj);
   Bytes bitmap(kVideoFrameBytes, 0xEE);
   const Bytes camera = rec_test::CameraFrame(3);
-  EXPECT_EQ(FrameDecode::kDecoded, DecodeFrameToBitmap(tj, camera.data(), camera.size(), bitmap.data()));
+  EXPECT_EQ(FrameDecode::kDecoded,
+            DecodeFrameToBitmap(tj, camera.data(), camera.size(), bitmap.data()));
   EXPECT_EQ(0u, rec_test::DifferingBytes(rec_test::ReferenceDecode(camera), bitmap));
 
   const Bytes junk(300, 0x11);
   EXPECT_EQ(FrameDecode::kFailed, DecodeFrameToBitmap(tj, junk.data(), junk.size(), bitmap.data()));
   EXPECT_EQ(FrameDecode::kFailed, DecodeFrameToBitmap(tj, camera.data(), 0, bitmap.data()));
-  EXPECT_EQ(FrameDecode::kFailed, DecodeFrameToBitmap(nullptr, camera.data(), camera.size(), bitmap.data()));
+  EXPECT_EQ(FrameDecode::kFailed,
+            DecodeFrameToBitmap(nullptr, camera.data(), camera.size(), bitmap.data()));
 
   // A cut-off frame: the decoder warns and fills in the rest.
   const Bytes cut(camera.begin(), camera.begin() + camera.size() / 2);
-  EXPECT_EQ(FrameDecode::kDecodedWithWarning, DecodeFrameToBitmap(tj, cut.data(), cut.size(), bitmap.data()));
+  EXPECT_EQ(FrameDecode::kDecodedWithWarning,
+            DecodeFrameToBitmap(tj, cut.data(), cut.size(), bitmap.data()));
   // Frames cut off within their header fail, and the same decompressor still
   // decodes the next frame.
   const Bytes inHeader(camera.begin(), camera.begin() + 300);
   const Bytes twoStarts = {0xFF, 0xD8, 0xFF, 0xD8};
   for (const Bytes* bad : {&inHeader, &twoStarts}) {
-    EXPECT_EQ(FrameDecode::kFailed, DecodeFrameToBitmap(tj, bad->data(), bad->size(), bitmap.data()));
-    EXPECT_EQ(FrameDecode::kDecoded, DecodeFrameToBitmap(tj, camera.data(), camera.size(), bitmap.data()));
+    EXPECT_EQ(FrameDecode::kFailed,
+              DecodeFrameToBitmap(tj, bad->data(), bad->size(), bitmap.data()));
+    EXPECT_EQ(FrameDecode::kDecoded,
+              DecodeFrameToBitmap(tj, camera.data(), camera.size(), bitmap.data()));
     EXPECT_EQ(0u, rec_test::DifferingBytes(rec_test::ReferenceDecode(camera), bitmap));
   }
 
@@ -314,9 +320,12 @@ TEST_F(ConvertFramesTest, DecodingChecksItsResult) {
   const Bytes tooWide = rec_test::PatternJpeg(4 * kVideoWidth + 16, 16);
   const Bytes tooHigh = rec_test::PatternJpeg(16, 4 * kVideoHeight + 16);
   ASSERT_FALSE(widest.empty() || tooWide.empty() || tooHigh.empty());
-  EXPECT_EQ(FrameDecode::kDecoded, DecodeFrameToBitmap(tj, widest.data(), widest.size(), bitmap.data()));
-  EXPECT_EQ(FrameDecode::kFailed, DecodeFrameToBitmap(tj, tooWide.data(), tooWide.size(), bitmap.data()));
-  EXPECT_EQ(FrameDecode::kFailed, DecodeFrameToBitmap(tj, tooHigh.data(), tooHigh.size(), bitmap.data()));
+  EXPECT_EQ(FrameDecode::kDecoded,
+            DecodeFrameToBitmap(tj, widest.data(), widest.size(), bitmap.data()));
+  EXPECT_EQ(FrameDecode::kFailed,
+            DecodeFrameToBitmap(tj, tooWide.data(), tooWide.size(), bitmap.data()));
+  EXPECT_EQ(FrameDecode::kFailed,
+            DecodeFrameToBitmap(tj, tooHigh.data(), tooHigh.size(), bitmap.data()));
   tjDestroy(tj);
 }
 
@@ -347,7 +356,8 @@ TEST_F(ConvertFramesTest, ProgressiveFramesAreDecodedUpToTheScanLimit) {
   for (Bytes* b : {&many, &tooMany}) b->insert(b->end(), {0xFF, 0xD9});
   EXPECT_EQ(kMaxFrameScans, CountJpegScans(many.data(), many.size(), kMaxFrameScans));
   EXPECT_NE(FrameDecode::kFailed, DecodeFrameToBitmap(tj, many.data(), many.size(), bitmap.data()));
-  EXPECT_EQ(FrameDecode::kFailed, DecodeFrameToBitmap(tj, tooMany.data(), tooMany.size(), bitmap.data()));
+  EXPECT_EQ(FrameDecode::kFailed,
+            DecodeFrameToBitmap(tj, tooMany.data(), tooMany.size(), bitmap.data()));
   tjDestroy(tj);
 }
 

@@ -25,7 +25,8 @@ using rec_test::Bytes;
 
 namespace {
 
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 // Records the calls the viewer makes and, like the filter, flips its own
 // recording state on every ToggleRecording whatever the argument.
@@ -37,9 +38,13 @@ class FakeOrbaProc : public IORBAProc {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE SetReservedValues(long, long) override { return Note("SetReservedValues"); }
+  HRESULT STDMETHODCALLTYPE SetReservedValues(long, long) override {
+    return Note("SetReservedValues");
+  }
   HRESULT STDMETHODCALLTYPE SetParams(long, double, double) override { return Note("SetParams"); }
-  HRESULT STDMETHODCALLTYPE GetParams(long*, double*, double*) override { return Note("GetParams"); }
+  HRESULT STDMETHODCALLTYPE GetParams(long*, double*, double*) override {
+    return Note("GetParams");
+  }
   HRESULT STDMETHODCALLTYPE SetFlipHorizontal(long) override { return Note("SetFlipHorizontal"); }
   HRESULT STDMETHODCALLTYPE GetFlipHorizontal(long*) override { return Note("GetFlipHorizontal"); }
   HRESULT STDMETHODCALLTYPE SetFlipVertical(long) override { return Note("SetFlipVertical"); }
@@ -54,7 +59,9 @@ class FakeOrbaProc : public IORBAProc {
   HRESULT STDMETHODCALLTYPE GetTakePicture(long*) override { return Note("GetTakePicture"); }
   HRESULT STDMETHODCALLTYPE IsOutputConnected(long*) override { return Note("IsOutputConnected"); }
   HRESULT STDMETHODCALLTYPE GetStatusText(char*) override { return Note("GetStatusText"); }
-  HRESULT STDMETHODCALLTYPE SetSavePictureAs(long, HWND) override { return Note("SetSavePictureAs"); }
+  HRESULT STDMETHODCALLTYPE SetSavePictureAs(long, HWND) override {
+    return Note("SetSavePictureAs");
+  }
   HRESULT STDMETHODCALLTYPE ToggleRecording(long value) override {
     recording = !recording;
     return Note("ToggleRecording:" + std::to_string(value));
@@ -170,7 +177,8 @@ class RecordingKeysTest : public ::testing::Test {
 
   DWORD WaitForConversion() {
     DWORD code = ~0u;
-    if (g_viewer.hConvertThread && WaitForSingleObject(g_viewer.hConvertThread, 60000) == WAIT_OBJECT_0)
+    if (g_viewer.hConvertThread &&
+        WaitForSingleObject(g_viewer.hConvertThread, 60000) == WAIT_OBJECT_0)
       GetExitCodeThread(g_viewer.hConvertThread, &code);
     return code;
   }
@@ -188,8 +196,8 @@ bool SetLocalWriteTime(const std::string& path, const SYSTEMTIME& local) {
   if (!SystemTimeToFileTime(&local, &localTime) || !LocalFileTimeToFileTime(&localTime, &utc)) {
     return false;
   }
-  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   const bool set = SetFileTime(file, nullptr, nullptr, &utc) != FALSE;
   CloseHandle(file);
@@ -273,8 +281,8 @@ TEST_F(RecordingKeysTest, StartAndStopRecordAndConvertIntoATimeStampedVideo) {
   ASSERT_TRUE(rec_test::ReadAviFrames(pictures_ + "\\video_240102_10.20.30.avi", &frames, &error))
       << error;
   ASSERT_EQ(1u, frames.size());
-  EXPECT_EQ(0u, rec_test::DifferingBytes(rec_test::ReferenceDecode(rec_test::CameraFrame(9)),
-                                         frames[0]));
+  EXPECT_EQ(
+      0u, rec_test::DifferingBytes(rec_test::ReferenceDecode(rec_test::CameraFrame(9)), frames[0]));
   EXPECT_FALSE(orba_test::FileExists(pictures_ + "\\video_240102_10.20.30_frames"));
 
   // The next press finds the conversion ended and starts a new recording.

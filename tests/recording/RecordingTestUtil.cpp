@@ -60,8 +60,9 @@ Bytes DecodeAt(const Bytes& jpeg, int width, int height) {
   Bytes out(static_cast<size_t>(width) * height * 3, 0);
   tjhandle tj = tjInitDecompress();
   if (!tj) return Bytes();
-  const int rc = tjDecompress2(tj, jpeg.data(), static_cast<unsigned long>(jpeg.size()), out.data(),
-                               width, width * 3, height, TJPF_BGR, TJFLAG_BOTTOMUP | TJFLAG_FASTDCT);
+  const int rc =
+      tjDecompress2(tj, jpeg.data(), static_cast<unsigned long>(jpeg.size()), out.data(), width,
+                    width * 3, height, TJPF_BGR, TJFLAG_BOTTOMUP | TJFLAG_FASTDCT);
   tjDestroy(tj);
   if (rc != 0) out.clear();
   return out;

@@ -20,7 +20,9 @@ struct Wave {
   size_t frames = 0;
 };
 
-uint32_t U32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
+uint32_t U32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
 uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 bool ParseWave(const uint8_t* data, size_t size, Wave* out, std::string* why) {
@@ -124,7 +126,8 @@ TEST_F(RecordingSounds, BothAreAudibleAndNeverClip) {
     Wave w;
     ASSERT_NO_FATAL_FAILURE(Load(id, &w));
     int peak = 0;
-    for (size_t i = 0; i < w.frames * 2; ++i) peak = std::max(peak, std::abs(static_cast<int>(w.samples[i])));
+    for (size_t i = 0; i < w.frames * 2; ++i)
+      peak = std::max(peak, std::abs(static_cast<int>(w.samples[i])));
     EXPECT_GT(peak, 8000) << id;
     EXPECT_LT(peak, 32767) << id;
     // Stereo: both channels carry the same tone.

@@ -21,15 +21,15 @@ constexpr uint32_t kRec = MakeFourCC('r', 'e', 'c', ' ');
 constexpr uint32_t kIdx1 = MakeFourCC('i', 'd', 'x', '1');
 constexpr uint32_t kVids = MakeFourCC('v', 'i', 'd', 's');
 
-constexpr size_t kAvihMin = 40;    // ten DWORDs; the usual 56 adds four reserved
-constexpr size_t kStrhMin = 48;    // up to dwSampleSize
-constexpr size_t kStrhRect = 56;   // with rcFrame
+constexpr size_t kAvihMin = 40;   // ten DWORDs; the usual 56 adds four reserved
+constexpr size_t kStrhMin = 48;   // up to dwSampleSize
+constexpr size_t kStrhRect = 56;  // with rcFrame
 constexpr size_t kBitmapInfo = 40;
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 struct Chunk {
@@ -47,7 +47,8 @@ class Parser {
   bool Run() {
     Chunk riff;
     if (!ReadChunk(0, size_, &riff)) return false;
-    if (riff.id != kRiff || riff.size < 4 || Le32(p_ + riff.data) != kAvi) return Fail("not a RIFF AVI file");
+    if (riff.id != kRiff || riff.size < 4 || Le32(p_ + riff.data) != kAvi)
+      return Fail("not a RIFF AVI file");
     if (!ParseAviList(riff.data + 4, riff.data + riff.size)) return false;
     if (!sawHeader_) return Fail("no 'hdrl' list with 'avih'");
     if (!sawMovi_) return Fail("no 'movi' list");
@@ -88,7 +89,8 @@ class Parser {
     c->size = Le32(p_ + pos + 4);
     c->data = pos + 8;
     if (c->size > end - c->data)
-      return Fail("chunk '" + FourCCText(c->id) + "' at " + std::to_string(pos) + " runs past its end");
+      return Fail("chunk '" + FourCCText(c->id) + "' at " + std::to_string(pos) +
+                  " runs past its end");
     size_t after = c->data + c->size;
     if ((c->size & 1) && after < end) ++after;
     c->next = after;
@@ -254,10 +256,12 @@ class Parser {
         if (type == kRec && depth == 0 && !ParseMovi(c.data + 4, c.data + c.size, 1)) return false;
       } else {
         const char a = static_cast<char>(c.id & 0xFF), b = static_cast<char>((c.id >> 8) & 0xFF);
-        const char t0 = static_cast<char>((c.id >> 16) & 0xFF), t1 = static_cast<char>((c.id >> 24) & 0xFF);
+        const char t0 = static_cast<char>((c.id >> 16) & 0xFF),
+                   t1 = static_cast<char>((c.id >> 24) & 0xFF);
         if (a >= '0' && a <= '9' && b >= '0' && b <= '9' && t0 == 'd' && (t1 == 'b' || t1 == 'c')) {
           const size_t stream = static_cast<size_t>((a - '0') * 10 + (b - '0'));
-          if (stream >= out_->streams.size()) return Fail("data chunk '" + FourCCText(c.id) + "' for a missing stream");
+          if (stream >= out_->streams.size())
+            return Fail("data chunk '" + FourCCText(c.id) + "' for a missing stream");
           AviChunk chunk;
           chunk.id = c.id;
           chunk.offset = c.data;

@@ -56,8 +56,8 @@ bool WriteKey(HKEY key, const RegistryKeyCopy& tree) {
   }
   for (const auto& child : tree.subkeys) {
     orba::ScopedHKEY sub;
-    if (RegCreateKeyExA(key, child.name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        sub.Put(), nullptr) != ERROR_SUCCESS ||
+    if (RegCreateKeyExA(key, child.name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, sub.Put(),
+                        nullptr) != ERROR_SUCCESS ||
         !WriteKey(sub.Get(), child)) {
       return false;
     }
@@ -109,7 +109,8 @@ ScopedRegistryValue::ScopedRegistryValue(HKEY root, std::string path, std::strin
   orba::ScopedHKEY key;
   if (RegOpenKeyExA(root_, path_.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS) return;
   DWORD size = 0;
-  if (RegQueryValueExA(key.Get(), value_.c_str(), nullptr, &type_, nullptr, &size) != ERROR_SUCCESS) {
+  if (RegQueryValueExA(key.Get(), value_.c_str(), nullptr, &type_, nullptr, &size) !=
+      ERROR_SUCCESS) {
     return;
   }
   saved_.resize(size);
@@ -145,8 +146,8 @@ bool ScopedRegistryValue::Remove() {
   return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
 }
 
-bool WriteTextValue(HKEY root, const std::string& path, const char* value,
-                    const std::string& text, DWORD type) {
+bool WriteTextValue(HKEY root, const std::string& path, const char* value, const std::string& text,
+                    DWORD type) {
   orba::ScopedHKEY key;
   if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(),
                       nullptr) != ERROR_SUCCESS) {

@@ -72,7 +72,7 @@ class ScopedRegistryValue {
 // A DWORD value, or -1 when absent or of another kind.
 long long ReadDwordValue(HKEY root, const std::string& path, const char* value);
 // Stores a text value (with its terminating null), creating the key when needed.
-bool WriteTextValue(HKEY root, const std::string& path, const char* value,
-                    const std::string& text, DWORD type = REG_SZ);
+bool WriteTextValue(HKEY root, const std::string& path, const char* value, const std::string& text,
+                    DWORD type = REG_SZ);
 
 }  // namespace orba_test

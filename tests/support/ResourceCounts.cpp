@@ -163,25 +163,26 @@ Growth GrowthPerCycle(const std::vector<ResourceCounts>& samples) {
   const double allowedHandles = margins.handles + margins.platformHandlesPerCycle * span;
   const double allowedBytes = margins.privateBytes + margins.platformBytesPerCycle * span;
   if (margins.platformHandlesPerCycle > 0 || margins.platformBytesPerCycle > 0) {
-    std::printf("  kept by the system itself, a cycle: %.1f handles and %.1f KiB; allowed in "
-                "all: %.0f handles and %.0f KiB\n",
-                margins.platformHandlesPerCycle, margins.platformBytesPerCycle / 1024,
-                allowedHandles, allowedBytes / 1024);
+    std::printf(
+        "  kept by the system itself, a cycle: %.1f handles and %.1f KiB; allowed in "
+        "all: %.0f handles and %.0f KiB\n",
+        margins.platformHandlesPerCycle, margins.platformBytesPerCycle / 1024, allowedHandles,
+        allowedBytes / 1024);
   }
   std::fflush(stdout);
   ::testing::AssertionResult result = ::testing::AssertionSuccess();
   if (late.handles - early.handles > allowedHandles) {
-    result = ::testing::AssertionFailure() << what << ": handles grew from " << early.handles
-                                           << " to " << late.handles;
+    result = ::testing::AssertionFailure()
+             << what << ": handles grew from " << early.handles << " to " << late.handles;
   } else if (late.gdi - early.gdi > margins.guiObjects) {
-    result = ::testing::AssertionFailure() << what << ": GDI objects grew from " << early.gdi
-                                           << " to " << late.gdi;
+    result = ::testing::AssertionFailure()
+             << what << ": GDI objects grew from " << early.gdi << " to " << late.gdi;
   } else if (late.user - early.user > margins.guiObjects) {
-    result = ::testing::AssertionFailure() << what << ": USER objects grew from " << early.user
-                                           << " to " << late.user;
+    result = ::testing::AssertionFailure()
+             << what << ": USER objects grew from " << early.user << " to " << late.user;
   } else if (late.bytes - early.bytes > allowedBytes) {
-    result = ::testing::AssertionFailure() << what << ": private bytes grew from " << early.bytes
-                                           << " to " << late.bytes;
+    result = ::testing::AssertionFailure()
+             << what << ": private bytes grew from " << early.bytes << " to " << late.bytes;
   }
   return result;
 }

@@ -74,7 +74,8 @@ std::vector<std::string> ListFolder(const std::string& folder, ListWhat what) {
   do {
     const std::string name = found.cFileName;
     if (name == "." || name == "..") continue;
-    if (what == ListWhat::kFilesOnly && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    if (what == ListWhat::kFilesOnly && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      continue;
     names.push_back(name);
   } while (FindNextFileA(find, &found));
   FindClose(find);
@@ -96,7 +97,8 @@ int RunProgram(const std::string& commandLine, DWORD timeoutMs) {
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
   std::string cmd = commandLine;
-  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return -1;
   orba::ScopedHandle process(pi.hProcess);
   orba::ScopedHandle thread(pi.hThread);
   if (WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;

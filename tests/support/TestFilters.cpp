@@ -161,7 +161,8 @@ STDMETHODIMP CRecordingSinkPin::Receive(IMediaSample* pSample) {
   return S_OK;
 }
 
-CRecordingSink::CRecordingSink(bool offersAllocator) : CRecordingSink(offersAllocator, IsMjpgVideo) {}
+CRecordingSink::CRecordingSink(bool offersAllocator)
+    : CRecordingSink(offersAllocator, IsMjpgVideo) {}
 
 CRecordingSink::CRecordingSink(bool offersAllocator, Accept accept)
     : CBaseFilter(nullptr, nullptr, &lock_, kClsidRecordingSink),

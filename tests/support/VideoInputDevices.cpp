@@ -26,8 +26,7 @@ bool IsCameraPath(const RegistryKeyCopy& instance) {
   for (const auto& v : instance.values) {
     if (v.name != "DevicePath" || v.type != REG_SZ) continue;
     const std::string path(v.data.begin(), v.data.end());
-    return path.find("vid_0525") != std::string::npos &&
-           path.find("pid_a941") != std::string::npos;
+    return path.find("vid_0525") != std::string::npos && path.find("pid_a941") != std::string::npos;
   }
   return false;
 }

@@ -12,8 +12,9 @@ bool WindowAnswers(HWND window) {
          SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
 }
 
-::testing::AssertionResult ViewerE2ETest::StartAndWaitUntilUp(
-    orba_test::ViewerProcess* viewer, const std::function<bool(HWND)>& up, DWORD timeoutMs) {
+::testing::AssertionResult ViewerE2ETest::StartAndWaitUntilUp(orba_test::ViewerProcess* viewer,
+                                                              const std::function<bool(HWND)>& up,
+                                                              DWORD timeoutMs) {
   if (!viewer->Start()) return ::testing::AssertionFailure() << "ORBA.exe did not start";
   bool isUp = false;
   orba_test::WaitFor(

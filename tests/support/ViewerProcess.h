@@ -55,11 +55,9 @@ class ViewerProcess {
 
   // Waits for the process to end, answering every message box with OK on the
   // way (each one is appended to boxes). False on timeout.
-  bool WaitForExit(DWORD timeoutMs, DWORD* exitCode,
-                   std::vector<SeenMessageBox>* boxes = nullptr);
+  bool WaitForExit(DWORD timeoutMs, DWORD* exitCode, std::vector<SeenMessageBox>* boxes = nullptr);
   // Closes the viewer window as a user would, then WaitForExit.
-  bool CloseAndWait(DWORD timeoutMs, DWORD* exitCode,
-                    std::vector<SeenMessageBox>* boxes = nullptr);
+  bool CloseAndWait(DWORD timeoutMs, DWORD* exitCode, std::vector<SeenMessageBox>* boxes = nullptr);
   void Kill();
 
  private:

@@ -37,9 +37,7 @@ GUID ClassOf(IBaseFilter* filter) {
 
 class CameraDiscovery : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-  }
+  void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))); }
   void TearDown() override {
     if (g_viewer.pCameraControl) g_viewer.pCameraControl->Release();
     g_viewer.pCameraControl = nullptr;

@@ -87,8 +87,9 @@ class CameraNaming : public ::testing::Test {
     for (const char* instance : kInstances) {
       orba::ScopedHKEY key;
       ASSERT_EQ(ERROR_SUCCESS,
-                RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kCameraEnumKey) + "\\" + instance).c_str(),
-                                0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr));
+                RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                                (std::string(kCameraEnumKey) + "\\" + instance).c_str(), 0, nullptr,
+                                0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr));
       const char old[] = "USB Video Device";
       RegSetValueExA(key.Get(), "FriendlyName", 0, REG_SZ, reinterpret_cast<const BYTE*>(old),
                      sizeof old);
@@ -115,8 +116,8 @@ TEST_F(CameraNaming, EveryInstanceGetsTheAccessListAndThenTheName) {
     char name[64] = {};
     DWORD bytes = sizeof name;
     DWORD type = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegGetValueA(device.Get(), instance, "FriendlyName", RRF_RT_ANY,
-                                          &type, name, &bytes));
+    ASSERT_EQ(ERROR_SUCCESS, RegGetValueA(device.Get(), instance, "FriendlyName", RRF_RT_ANY, &type,
+                                          name, &bytes));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
     EXPECT_STREQ("Opticorva Video", name);
     EXPECT_EQ(sizeof("Opticorva Video"), bytes) << "stored with its terminating null";

@@ -18,9 +18,7 @@ struct Tests {
   bool xp, vista, win7, win8, win10;
 };
 
-Tests Evaluate() {
-  return {IsWinXP(), IsWinVista(), IsWin7(), IsWin8(), IsWin10OrLater()};
-}
+Tests Evaluate() { return {IsWinXP(), IsWinVista(), IsWin7(), IsWin8(), IsWin10OrLater()}; }
 
 void ExpectTests(const Tests& expected) {
   const Tests got = Evaluate();
@@ -58,8 +56,8 @@ TEST_F(OsVersion, KernelLibraryOfThisSystemIsRead) {
 
 TEST_F(OsVersion, ProductVersionNotFileVersionIsUsed) {
   uint32_t major = 0, minor = 0;
-  ASSERT_TRUE(ReadProductVersion(orba_test::BinPath("orba_test_version63.dll").c_str(), &major,
-                                 &minor));
+  ASSERT_TRUE(
+      ReadProductVersion(orba_test::BinPath("orba_test_version63.dll").c_str(), &major, &minor));
   EXPECT_EQ(6u, major);
   EXPECT_EQ(3u, minor);
   SetVersion(major, minor);
@@ -68,8 +66,8 @@ TEST_F(OsVersion, ProductVersionNotFileVersionIsUsed) {
 
 TEST_F(OsVersion, UnreadableVersionLeavesZeroAndNoTestHolds) {
   uint32_t major = 99, minor = 99;
-  EXPECT_FALSE(ReadProductVersion(orba_test::BinPath("no_such_library.dll").c_str(), &major,
-                                  &minor));
+  EXPECT_FALSE(
+      ReadProductVersion(orba_test::BinPath("no_such_library.dll").c_str(), &major, &minor));
   const std::string plain = orba_test::MakeTempDir("version") + "\\plain.dll";
   ASSERT_TRUE(orba_test::WriteFileBytes(plain, "not a library"));
   EXPECT_FALSE(ReadProductVersion(plain.c_str(), &major, &minor));
@@ -171,8 +169,8 @@ TEST_F(SwitchMoments, EarlierValuesAreRecordedOnceAndPutBackByTheNextStart) {
   g_viewer.displayDriverType = kDriverXDDM;
   MyCompleteDirectInit();
   Expect(1, 1, "after the graph was built");
-  EXPECT_EQ(1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey,
-                                         kSavedSoftwareOnlyValue));
+  EXPECT_EQ(
+      1, orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, kSavedSoftwareOnlyValue));
   EXPECT_EQ(static_cast<DWORD>(REG_NONE), RecordType(kSavedEmulationOnlyValue))
       << "an absent value is recorded as absent";
 
@@ -183,12 +181,12 @@ TEST_F(SwitchMoments, EarlierValuesAreRecordedOnceAndPutBackByTheNextStart) {
 
   // A record that an earlier start could not put back holds the older value.
   const DWORD older = 0;
-  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, orba::kSettingsKey,
-                                           kSavedSoftwareOnlyValue, REG_DWORD, &older,
-                                           sizeof older));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegSetKeyValueA(HKEY_CURRENT_USER, orba::kSettingsKey, kSavedSoftwareOnlyValue,
+                            REG_DWORD, &older, sizeof older));
   SwitchesForDriverDetection();
-  EXPECT_EQ(0, orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey,
-                                         kSavedSoftwareOnlyValue));
+  EXPECT_EQ(
+      0, orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, kSavedSoftwareOnlyValue));
   EXPECT_EQ(static_cast<DWORD>(REG_NONE), RecordType(kSavedEmulationOnlyValue));
 
   MyCompleteDirectInit();
@@ -307,8 +305,8 @@ TEST_F(SwitchMoments, MissingKeyIsReportedAndNotCreated) {
 TEST_F(SwitchMoments, DriverDetectionResetsTheSwitchesAndAsksDirect3D) {
   SetVersion(10, 0);
   Preset(1, 1);
-  const HWND window = CreateWindowExA(0, "STATIC", "driver test", WS_POPUP | WS_VISIBLE, 0, 0,
-                                      200, 200, nullptr, nullptr, nullptr, nullptr);
+  const HWND window = CreateWindowExA(0, "STATIC", "driver test", WS_POPUP | WS_VISIBLE, 0, 0, 200,
+                                      200, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(nullptr, window);
   g_viewer.hwndViewer = window;
   const int32_t model = DetectDisplayDriverModel();

@@ -49,7 +49,8 @@ class BoxAnswerer {
   static BOOL CALLBACK FindIcon(HWND child, LPARAM param) {
     char name[16] = {};
     GetClassNameA(child, name, sizeof name);
-    if (_stricmp(name, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+    if (_stricmp(name, "Static") == 0 &&
+        (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
       *reinterpret_cast<bool*>(param) = true;
     }
     return TRUE;
@@ -98,8 +99,8 @@ class ProgramResources : public ::testing::Test {
 
 TEST_F(ProgramResources, IconHundredLoadsInBothSizes) {
   for (int size : {16, 32}) {
-    const HICON icon = static_cast<HICON>(
-        LoadImageA(module_, MAKEINTRESOURCEA(100), IMAGE_ICON, size, size, 0));
+    const HICON icon =
+        static_cast<HICON>(LoadImageA(module_, MAKEINTRESOURCEA(100), IMAGE_ICON, size, size, 0));
     ASSERT_NE(nullptr, icon) << size;
     ICONINFO info = {};
     ASSERT_TRUE(GetIconInfo(icon, &info));

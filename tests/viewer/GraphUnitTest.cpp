@@ -197,7 +197,8 @@ TEST_F(GraphParts, PinsOfTheSmartTeeByIndexNameAndConnection) {
     ASSERT_NE(nullptr, capture.Get());
     EXPECT_NE(preview.Get(), capture.Get());
     EXPECT_TRUE(secondOut == preview || secondOut == capture);
-    EXPECT_EQ(preview.Get(), FindPinByName(tee.Get(), "review").Get()) << "a part of the name is enough";
+    EXPECT_EQ(preview.Get(), FindPinByName(tee.Get(), "review").Get())
+        << "a part of the name is enough";
     EXPECT_EQ(nullptr, FindPinByName(tee.Get(), "preview").Get()) << "case counts";
     EXPECT_EQ(nullptr, FindPinByName(tee.Get(), "Input").Get()) << "output pins only";
 
@@ -261,10 +262,10 @@ class CaptureVideoTest : public ::testing::Test {
     ASSERT_TRUE(simcam::Plug());
     // A missing ORBAProc would end this process with error 7.
     ComPtr<IBaseFilter> probe;
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ORBAProc, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_IBaseFilter, probe.PutVoid()));
-    window_ = CreateWindowExA(0, "STATIC", "viewer", WS_POPUP | WS_VISIBLE, 0, 0, 640, 360,
-                              nullptr, nullptr, nullptr, nullptr);
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ORBAProc, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                     probe.PutVoid()));
+    window_ = CreateWindowExA(0, "STATIC", "viewer", WS_POPUP | WS_VISIBLE, 0, 0, 640, 360, nullptr,
+                              nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, window_);
     g_viewer = ViewerState{};
     g_viewer.hwndViewer = window_;

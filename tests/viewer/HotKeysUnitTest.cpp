@@ -81,9 +81,9 @@ TEST(HotKeyTable, RegistrationOrderAndTheWindows10Keys) {
   for (const auto& k : win10) keys.insert(k.virtualKey);
   EXPECT_EQ(kHotKeyCount, keys.size()) << "no key twice";
   const std::set<std::pair<int, UINT>> expected = {
-      {1100, 'I'},    {1101, 'T'},      {1104, VK_F3},     {1105, VK_F2},  {1106, VK_F1},
-      {1107, 'S'},    {1108, 'Y'},      {1110, 'M'},       {1114, 'E'},    {1115, 'C'},
-      {1116, 'V'},    {1117, 'Z'},      {1120, 'J'},       {1121, 'O'},    {1200, 'N'},
+      {1100, 'I'},       {1101, 'T'},       {1104, VK_F3},  {1105, VK_F2},  {1106, VK_F1},
+      {1107, 'S'},       {1108, 'Y'},       {1110, 'M'},    {1114, 'E'},    {1115, 'C'},
+      {1116, 'V'},       {1117, 'Z'},       {1120, 'J'},    {1121, 'O'},    {1200, 'N'},
       {1201, VK_INSERT}, {1202, VK_DELETE}, {1203, VK_F10}, {1204, VK_F11}, {1205, 'G'},
       {1206, 'H'}};
   for (size_t i = 3; i < kHotKeyCount; ++i) {
@@ -95,8 +95,8 @@ class ViewerKeysTest : public ::testing::Test {
  protected:
   void SetUp() override {
     g_viewer = ViewerState{};
-    window_ = CreateWindowExA(0, "STATIC", "viewer", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100,
-                              nullptr, nullptr, nullptr, nullptr);
+    window_ = CreateWindowExA(0, "STATIC", "viewer", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                              nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, window_);
     g_viewer.hwndViewer = window_;
     g_viewer.osMajor = 10;
@@ -173,9 +173,9 @@ TEST_F(ViewerKeysTest, CycleGoesFromLayout0Through5AndBackWithoutTouchingTheTogg
     CycleLayoutKey();
     ExpectLayout(mode);
   }
-  EXPECT_EQ((std::vector<std::string>{"6E 1C", "6E 1C", "6E 1C", "6E 1D", "6E 1D", "6E 1C",
-                                      "6E 1C"}),
-            Codes());
+  EXPECT_EQ(
+      (std::vector<std::string>{"6E 1C", "6E 1C", "6E 1C", "6E 1D", "6E 1D", "6E 1C", "6E 1C"}),
+      Codes());
   EXPECT_EQ(1u, g_viewer.topBottomToggle);
   EXPECT_EQ(0u, g_viewer.rightLeftToggle);
   EXPECT_EQ(1u, g_viewer.hideFullToggle);
@@ -217,8 +217,8 @@ TEST_F(ViewerKeysTest, EndKeyWithoutRecordingQuits) {
 }
 
 TEST_F(ViewerKeysTest, RegisteredKeysAreTakenUntilUnregistered) {
-  const HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                     nullptr, nullptr, nullptr);
+  const HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                     nullptr, nullptr);
   ASSERT_NE(nullptr, other);
   // An identifier the viewer never registers itself is released all the same.
   ASSERT_TRUE(RegisterHotKey(window_, 1112, kHotKeyModifiers, 'Q'));

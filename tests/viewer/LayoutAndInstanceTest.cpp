@@ -130,10 +130,10 @@ TEST(SingleInstance, RunningViewerWindowIsBroughtToTheFront) {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = kViewerClassName;
   ASSERT_NE(0, RegisterClassA(&wc));
-  const HWND viewer = CreateWindowExA(0, kViewerClassName, "ORBA", WS_POPUP | WS_VISIBLE, 0, 0,
-                                      100, 100, nullptr, nullptr, wc.hInstance, nullptr);
-  const HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 200, 0, 100,
-                                     100, nullptr, nullptr, nullptr, nullptr);
+  const HWND viewer = CreateWindowExA(0, kViewerClassName, "ORBA", WS_POPUP | WS_VISIBLE, 0, 0, 100,
+                                      100, nullptr, nullptr, wc.hInstance, nullptr);
+  const HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 200, 0, 100, 100,
+                                     nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(nullptr, viewer);
   ASSERT_NE(nullptr, other);
   SetForegroundWindow(other);

@@ -13,8 +13,8 @@ class SettingsStore : public ::testing::Test {
  protected:
   void SetRaw(DWORD type, const void* data, DWORD size) {
     ASSERT_EQ(ERROR_SUCCESS, CreateSettingsKey());
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, orba::kSettingsKey, kSkipFramesValue,
-                                             type, data, size));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, orba::kSettingsKey,
+                                             kSkipFramesValue, type, data, size));
   }
   orba_test::ScopedRegistryTree saved_{HKEY_CURRENT_USER, orba::kSettingsKey};
 };
@@ -80,7 +80,8 @@ TEST_F(SettingsStore, ValuesOfAnotherTypeOrLengthCountAsAbsentAndNeverOverrun) {
     EXPECT_EQ(0x8877665544332211ull, probe.after);
     // The next end of a pass stores a sound value over it.
     ASSERT_EQ(ERROR_SUCCESS, WriteSettingFlag(kSkipFramesValue, probe.flag));
-    EXPECT_EQ(0, orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, kSkipFramesValue));
+    EXPECT_EQ(0,
+              orba_test::ReadDwordValue(HKEY_CURRENT_USER, orba::kSettingsKey, kSkipFramesValue));
   }
 }
 

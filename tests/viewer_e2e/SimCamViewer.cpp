@@ -47,7 +47,8 @@ std::vector<std::string> CheckExchanges(const std::vector<simcam::PropertyCall>&
     for (size_t i = 0; i < 4; ++i) {
       const simcam::PropertyCall& set = c[i];
       if (set.kind != simcam::PropertyCall::kSet) failures.push_back(Describe(cmd, i, "not a Set"));
-      if (!IsEqualGUID(set.propSet, simcam::kPropSetCameraControl) || set.id != simcam::kPropPanTilt) {
+      if (!IsEqualGUID(set.propSet, simcam::kPropSetCameraControl) ||
+          set.id != simcam::kPropPanTilt) {
         failures.push_back(Describe(cmd, i, "not the pan/tilt property"));
       }
       if (set.instanceBytes != kRecordBytes || set.dataBytes != kRecordBytes) {
@@ -88,7 +89,8 @@ std::vector<std::string> CheckExchanges(const std::vector<simcam::PropertyCall>&
     if (f.bytes[0] == 0xF0) {
       // The control class carries nothing but its code.
       for (size_t b = 1; b < 10; ++b) {
-        if (b != 8 && f.bytes[b] != 0) failures.push_back(Describe(firstCommand + i, b, "stray byte"));
+        if (b != 8 && f.bytes[b] != 0)
+          failures.push_back(Describe(firstCommand + i, b, "stray byte"));
       }
     }
   }

@@ -21,7 +21,7 @@
 
 namespace orba_e2e {
 
-extern const char kSkipFrames[];     // "SKIPFRAMES"
+extern const char kSkipFrames[];  // "SKIPFRAMES"
 constexpr DWORD kStartTimeoutMs = 30000;
 
 // Calls one exchange of a command frame takes: three packets, the third twice,

@@ -70,8 +70,7 @@ TEST_F(ViewerWithSimCam, CameraWithoutPropertySetEndsWithError25B) {
   SeenMessageBox seen;
   ASSERT_TRUE(viewer.AnswerMessageBox(&seen, 5000));
   EXPECT_EQ("Opticorva ORBA", seen.title);
-  EXPECT_EQ("Error #25B Sorry could not find camera control interface. Program ends.\n",
-            seen.text);
+  EXPECT_EQ("Error #25B Sorry could not find camera control interface. Program ends.\n", seen.text);
   DWORD code = 0;
   std::vector<SeenMessageBox> more;
   ASSERT_TRUE(viewer.WaitForExit(kExitTimeoutMs, &code, &more));
@@ -214,8 +213,7 @@ TEST_F(ViewerWithSimCam, SecondCopyBringsTheRunningViewerToTheFrontAndLeavesItRu
 
   // Wine reports the new foreground window; without a window manager it does not
   // restack the windows, so the z-order proves nothing here.
-  EXPECT_TRUE(WaitForForeground(viewerWindow, 5000))
-      << "foreground is " << GetForegroundWindow();
+  EXPECT_TRUE(WaitForForeground(viewerWindow, 5000)) << "foreground is " << GetForegroundWindow();
   EXPECT_EQ(callsBefore, Calls().size()) << "the second copy sent camera commands";
   EXPECT_EQ(skipBefore, StoredSkipFrames());
 

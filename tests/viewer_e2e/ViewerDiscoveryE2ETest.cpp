@@ -114,7 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
                       {{"tee", false, kLowerPath}, {"camera", true, kOtherLowerPath}},
                       DiscoveryCase::kError25B},
         // Vendor and product in upper case are no camera.
-        DiscoveryCase{"UpperCasePathOnly", {{"camera", true, kUpperPath}}, DiscoveryCase::kError25A},
+        DiscoveryCase{
+            "UpperCasePathOnly", {{"camera", true, kUpperPath}}, DiscoveryCase::kError25A},
         DiscoveryCase{"UpperCasePathBeforeAMatch",
                       {{"camera", true, kUpperPath}, {"tee", false, kLowerPath}},
                       DiscoveryCase::kError25B},
@@ -138,10 +139,10 @@ TEST_F(ViewerNaming, StartingTheViewerNamesTheCamerasUsbDeviceInstances) {
   const char* const instances[] = {"6&2c3d4e5f&0&0000", "6&2c3d4e5f&0&0001"};
   for (const char* instance : instances) {
     orba::ScopedHKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE,
-                                             (std::string(kCameraEnumKey) + "\\" + instance).c_str(),
-                                             0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(),
-                                             nullptr));
+    ASSERT_EQ(
+        ERROR_SUCCESS,
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kCameraEnumKey) + "\\" + instance).c_str(),
+                        0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr));
     const char old[] = "USB Video Device";
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key.Get(), "FriendlyName", 0, REG_SZ,
                                             reinterpret_cast<const BYTE*>(old), sizeof old));
@@ -154,9 +155,9 @@ TEST_F(ViewerNaming, StartingTheViewerNamesTheCamerasUsbDeviceInstances) {
     char name[64] = {};
     DWORD bytes = sizeof name;
     DWORD type = 0;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegGetValueA(HKEY_LOCAL_MACHINE, (std::string(kCameraEnumKey) + "\\" + instance).c_str(),
-                           "FriendlyName", RRF_RT_ANY, &type, name, &bytes));
+    ASSERT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE,
+                                          (std::string(kCameraEnumKey) + "\\" + instance).c_str(),
+                                          "FriendlyName", RRF_RT_ANY, &type, name, &bytes));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
     EXPECT_STREQ("Opticorva Video", name);
     EXPECT_EQ(sizeof "Opticorva Video", bytes) << "the text and its terminating null";

@@ -44,10 +44,9 @@ TEST(ViewerStartup, WithoutACameraTheViewerSaysSoAndEndsWithCodeOne) {
 TEST(ViewerStartup, CameraWithoutACommandInterfaceEndsWithError25B) {
   orba_test::ScopedVideoInputDevices onlyThis(orba_test::ScopedVideoInputDevices::kRemoveAll);
   // The Smart Tee binds as a filter but has no property set.
-  ASSERT_TRUE(orba_test::AddVideoInputDevice("{0E000000-0000-4000-8000-0000000000E5}",
-                                             "ORBA camera without control",
-                                             orba_test::kSmartTeeClsid,
-                                             orba_test::kOrbaCameraDevicePath));
+  ASSERT_TRUE(orba_test::AddVideoInputDevice(
+      "{0E000000-0000-4000-8000-0000000000E5}", "ORBA camera without control",
+      orba_test::kSmartTeeClsid, orba_test::kOrbaCameraDevicePath));
   ViewerProcess viewer;
   ASSERT_TRUE(viewer.Start());
   SeenMessageBox box;
@@ -80,8 +79,8 @@ TEST(ViewerStartup, SecondCopyBringsTheRunningViewerToTheFrontAndEnds) {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "Orba Viewer";
   ASSERT_NE(0, RegisterClassA(&wc));
-  const HWND runningViewer = CreateWindowExA(0, "Orba Viewer", "ORBA", WS_POPUP | WS_VISIBLE, 0,
-                                             0, 200, 200, nullptr, nullptr, wc.hInstance, nullptr);
+  const HWND runningViewer = CreateWindowExA(0, "Orba Viewer", "ORBA", WS_POPUP | WS_VISIBLE, 0, 0,
+                                             200, 200, nullptr, nullptr, wc.hInstance, nullptr);
   const HWND other = CreateWindowExA(0, "STATIC", "other program", WS_POPUP | WS_VISIBLE, 300, 0,
                                      200, 200, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(nullptr, runningViewer);

@@ -153,8 +153,8 @@ class ZoomTextEmulationPair : public ZoomTextFixture {
   }
   void SetEmulation(DWORD value) {
     orba::ScopedHKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0,
-                                             KEY_SET_VALUE, nullptr, key.Put(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE,
+                                             nullptr, key.Put(), nullptr));
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key.Get(), "EmulationOnly", 0, REG_DWORD,
                                             reinterpret_cast<const BYTE*>(&value), sizeof value));
   }

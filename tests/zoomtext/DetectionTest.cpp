@@ -77,8 +77,8 @@ struct VersionCase {
 
 TEST(ZoomTextDetection, ReportedVersionNumbers) {
   const VersionCase cases[] = {
-      {9, 0x090B0100, 911},  {9, 0x090B0200, 9112}, {9, 0x090B0300, 9113},
-      {9, 0x090C0000, 912},  {10, 0x0A000000, 1000}, {9, 0, 0},
+      {9, 0x090B0100, 911}, {9, 0x090B0200, 9112},  {9, 0x090B0300, 9113},
+      {9, 0x090C0000, 912}, {10, 0x0A000000, 1000}, {9, 0, 0},
   };
   for (const VersionCase& c : cases) {
     FakeSystem system;
@@ -108,8 +108,8 @@ TEST(ZoomTextVersionText, RegistryNumbers) {
   EXPECT_EQ(1002, zoomtext::ParseZoomTextVersion(L"10.2"));
   EXPECT_EQ(918, zoomtext::ParseZoomTextVersion(L"9.18.2"));
   EXPECT_EQ(901, zoomtext::ParseZoomTextVersion(L"9.1a"));
-  for (const wchar_t* bad : {L"10", L"", L"abc", L"v9.1", L"9.", L"9.x", L".5",
-                             L"99999999999.1", L"9.99999999999"}) {
+  for (const wchar_t* bad :
+       {L"10", L"", L"abc", L"v9.1", L"9.", L"9.x", L".5", L"99999999999.1", L"9.99999999999"}) {
     EXPECT_EQ(0, zoomtext::ParseZoomTextVersion(bad)) << bad;
   }
   EXPECT_EQ(0, zoomtext::ParseZoomTextVersion(nullptr));

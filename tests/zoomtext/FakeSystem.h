@@ -29,8 +29,9 @@ class FakeSystem : public zoomtext::System {
   // The family's mutex and main window, answering reply (0: no window).
   void RunZoomText(int family, uint32_t reply) {
     const wchar_t* mutex = family == 10 ? L"zxMutex100" : family == 9 ? L"zxMutex9" : L"zxMutex8";
-    const wchar_t* cls =
-        family == 10 ? L"Zt10MainWindow" : family == 9 ? L"Zt9MainWindow" : L"ZT8MainWindow";
+    const wchar_t* cls = family == 10  ? L"Zt10MainWindow"
+                         : family == 9 ? L"Zt9MainWindow"
+                                       : L"ZT8MainWindow";
     mutexes.insert(mutex);
     if (reply) AddWindow(cls, L"ZoomText", reply);
   }

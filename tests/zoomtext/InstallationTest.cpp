@@ -65,10 +65,12 @@ TEST_F(ZoomTextInstallation, NewerVersionNumberWinsAndTheLaterOfEqualOnes) {
   auto open = [&](const wchar_t* name) {
     return zoomtext::OpenUsableZoomTextKey(xtra.Get(), name, kMinimum, 0);
   };
-  EXPECT_EQ(1002, zoomtext::ReadZoomTextKeyVersion(
-                      zoomtext::PreferNewerZoomTextKey(open(L"9.1"), open(L"10.0"), kMinimum).Get()));
-  EXPECT_EQ(1002, zoomtext::ReadZoomTextKeyVersion(
-                      zoomtext::PreferNewerZoomTextKey(open(L"10.0"), open(L"9.1"), kMinimum).Get()));
+  EXPECT_EQ(1002,
+            zoomtext::ReadZoomTextKeyVersion(
+                zoomtext::PreferNewerZoomTextKey(open(L"9.1"), open(L"10.0"), kMinimum).Get()));
+  EXPECT_EQ(1002,
+            zoomtext::ReadZoomTextKeyVersion(
+                zoomtext::PreferNewerZoomTextKey(open(L"10.0"), open(L"9.1"), kMinimum).Get()));
   EXPECT_FALSE(zoomtext::PreferNewerZoomTextKey(open(L"9.1"), orba::ScopedHKEY(), {11, 0}))
       << "both below the minimum";
 
@@ -95,7 +97,8 @@ TEST_F(ZoomTextInstallation, ProgramFolderValuesAreCheckedAndExpanded) {
   // A folder that does not fit is missing, never cut short.
   ZoomTextInstall longOne;
   ASSERT_TRUE(longOne.AddVersion(L"10.0", L"10.0", 0));
-  ASSERT_TRUE(longOne.SetReaderText(L"10.0", L"Program Directory", L"C:\\" + std::wstring(300, L'a')));
+  ASSERT_TRUE(
+      longOne.SetReaderText(L"10.0", L"Program Directory", L"C:\\" + std::wstring(300, L'a')));
   EXPECT_EQ(200, FindInstalledZoomText(kMinimum, 0, nullptr));
 }
 
@@ -124,8 +127,10 @@ TEST(ZoomTextSettings, VersionRows) {
   ASSERT_TRUE(nine.GetUacName(text, sizeof text));
   EXPECT_STREQ(L"AiSquared_ZoomTextUAC_v9.1", text);
   ASSERT_TRUE(nine.GetAccessibilityKeyPath(text, sizeof text));
-  EXPECT_STREQ(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Accessibility\\ATs\\"
-               L"AiSquared_ZoomTextUAC_v9.1", text);
+  EXPECT_STREQ(
+      L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Accessibility\\ATs\\"
+      L"AiSquared_ZoomTextUAC_v9.1",
+      text);
 
   zoomtext::ZoomTextProgramSettings ten(10, 5, 0);
   ASSERT_TRUE(ten.GetVersionText(text, sizeof text));
@@ -162,9 +167,9 @@ TEST_F(ZoomTextInstallation, SettingsValuesLiveInThe32BitView) {
 
   ASSERT_TRUE(settings.SetServerRoot(L"\\\\server\\zt"));
   EXPECT_TRUE(zoomtext_sim::ZoomTextKeyExists(zoomtext_sim::RegistryView::k32,
-                                               L"Software\\Ai Squared\\ZoomText Xtra\\10.0"));
+                                              L"Software\\Ai Squared\\ZoomText Xtra\\10.0"));
   EXPECT_FALSE(zoomtext_sim::ZoomTextKeyExists(zoomtext_sim::RegistryView::k64,
-                                                L"Software\\Ai Squared\\ZoomText Xtra\\10.0"));
+                                               L"Software\\Ai Squared\\ZoomText Xtra\\10.0"));
   ASSERT_TRUE(settings.GetServerRoot(text, sizeof text));
   EXPECT_STREQ(L"\\\\server\\zt", text);
   ASSERT_TRUE(settings.SetServerRoot(nullptr));

@@ -152,8 +152,9 @@ TEST_F(ZtPlacement, OddCameraHalvesRoundTowardZero) {
 
 TEST_F(ZtPlacement, LayoutsMapOntoThePlacements) {
   AttachRenderer();
-  const char* expectedAreas[] = {"3(0,0,1366,384)", "3(0,384,1366,768)", "3(0,0,683,768)",
-                                 "3(683,0,1366,768)", "", "3(0,0,1366,768)"};
+  const char* expectedAreas[] = {
+      "3(0,0,1366,384)", "3(0,384,1366,768)", "3(0,0,683,768)", "3(683,0,1366,768)", "",
+      "3(0,0,1366,768)"};
   for (int mode = kViewTop; mode <= kViewFull; ++mode) {
     ASSERT_TRUE(Log().Clear());
     g_viewer.ztAreaShown = 1;

@@ -39,8 +39,8 @@ class ZtRendererGraph : public ::testing::Test {
     source_ = new orba_test::CPushSource();
     sourceFilter_ = static_cast<IBaseFilter*>(source_);
     ASSERT_EQ(S_OK, graph_->AddFilter(sourceFilter_.Get(), L"Video Capture"));
-    ASSERT_EQ(S_OK, CoCreateInstance(kClsidSmartTee, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_IBaseFilter, tee_.PutVoid()));
+    ASSERT_EQ(S_OK, CoCreateInstance(kClsidSmartTee, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                     tee_.PutVoid()));
     ASSERT_EQ(S_OK, graph_->AddFilter(tee_.Get(), L"Smart Tee"));
     ComPtr<IPin> teeIn = FindPinNamed(tee_.Get(), L"Input");
     ASSERT_TRUE(teeIn);

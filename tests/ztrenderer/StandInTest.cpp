@@ -248,8 +248,8 @@ void RunProbeAgainstRenderer(const ZtRendererLog& log, const char* expectedCalls
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &si, &pi));
+  ASSERT_TRUE(
+      CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(called, 20000));
 
   const auto whileAlive = log.Read();

@@ -13,8 +13,7 @@ namespace orba {
 // terminated; environment references of REG_EXPAND_SZ are expanded. Returns a
 // Win32 error: ERROR_MORE_DATA when the text does not fit, ERROR_INVALID_DATATYPE
 // for values of another type. buf is emptied on any failure.
-LONG ReadRegistryString(HKEY root, const char* subkey, const char* value, char* buf,
-                        size_t cap);
+LONG ReadRegistryString(HKEY root, const char* subkey, const char* value, char* buf, size_t cap);
 // The wide form; view (KEY_WOW64_32KEY or 0) is added to the key's access and
 // cap counts characters.
 LONG ReadRegistryString(HKEY root, const wchar_t* subkey, const wchar_t* value, REGSAM view,

@@ -27,11 +27,12 @@
 #define TRV_CCTV_VERSION_PATCH 0
 #define TRV_CCTV_VERSION_BUILD 12
 
-#define ORBA_VERSION_TEXT \
-  ORBA_VERSION_DOTTED(ORBA_VERSION_MAJOR, ORBA_VERSION_MINOR, ORBA_VERSION_PATCH, ORBA_VERSION_BUILD)
-#define ORBAPROC_VERSION_TEXT                                                               \
+#define ORBA_VERSION_TEXT                                                         \
+  ORBA_VERSION_DOTTED(ORBA_VERSION_MAJOR, ORBA_VERSION_MINOR, ORBA_VERSION_PATCH, \
+                      ORBA_VERSION_BUILD)
+#define ORBAPROC_VERSION_TEXT                                                                 \
   ORBA_VERSION_DOTTED(ORBAPROC_VERSION_MAJOR, ORBAPROC_VERSION_MINOR, ORBAPROC_VERSION_PATCH, \
                       ORBAPROC_VERSION_BUILD)
-#define TRV_CCTV_VERSION_TEXT                                                               \
+#define TRV_CCTV_VERSION_TEXT                                                                 \
   ORBA_VERSION_DOTTED(TRV_CCTV_VERSION_MAJOR, TRV_CCTV_VERSION_MINOR, TRV_CCTV_VERSION_PATCH, \
                       TRV_CCTV_VERSION_BUILD)

@@ -11,8 +11,8 @@
 
 class CBasePin : public CUnknown, public IPin, public IQualityControl {
  public:
-  CBasePin(LPCTSTR pObjectName, CBaseFilter* pFilter, CCritSec* pLock, HRESULT* phr,
-           LPCWSTR pName, PIN_DIRECTION dir);
+  CBasePin(LPCTSTR pObjectName, CBaseFilter* pFilter, CCritSec* pLock, HRESULT* phr, LPCWSTR pName,
+           PIN_DIRECTION dir);
   ~CBasePin() override;
 
   DECLARE_IUNKNOWN

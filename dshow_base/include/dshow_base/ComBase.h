@@ -58,11 +58,11 @@ HRESULT GetInterface(LPUNKNOWN pUnk, void** ppv);
 HRESULT AMGetWideString(LPCWSTR psz, LPWSTR* ppszReturn);
 
 // The public IUnknown of a class derived from CUnknown: everything goes to the owner.
-#define DECLARE_IUNKNOWN                                                     \
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {            \
-    return GetOwner()->QueryInterface(riid, ppv);                            \
-  }                                                                          \
-  STDMETHODIMP_(ULONG) AddRef() override { return GetOwner()->AddRef(); }    \
+#define DECLARE_IUNKNOWN                                                  \
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {         \
+    return GetOwner()->QueryInterface(riid, ppv);                         \
+  }                                                                       \
+  STDMETHODIMP_(ULONG) AddRef() override { return GetOwner()->AddRef(); } \
   STDMETHODIMP_(ULONG) Release() override { return GetOwner()->Release(); }
 
 class CCritSec {

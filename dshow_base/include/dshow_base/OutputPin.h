@@ -23,7 +23,8 @@ class CBaseOutputPin : public CBasePin {
 
   virtual HRESULT DecideAllocator(IMemInputPin* pPin, IMemAllocator** ppAlloc);
   // Sets the allocator's properties; the requested ones come from the downstream pin.
-  virtual HRESULT DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* ppropInputRequest) = 0;
+  virtual HRESULT DecideBufferSize(IMemAllocator* pAlloc,
+                                   ALLOCATOR_PROPERTIES* ppropInputRequest) = 0;
   virtual HRESULT InitAllocator(IMemAllocator** ppAlloc);
 
   virtual HRESULT GetDeliveryBuffer(IMediaSample** ppSample, REFERENCE_TIME* pStartTime,

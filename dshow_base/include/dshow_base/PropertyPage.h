@@ -44,8 +44,8 @@ class CBasePropertyPage : public IPropertyPage, public CUnknown {
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
   LPPROPERTYPAGESITE m_pPageSite;  // holds a reference
-  HWND m_hwnd;  // the active dialog, null when not active
-  HWND m_Dlg;   // the dialog, known from WM_INITDIALOG on
+  HWND m_hwnd;                     // the active dialog, null when not active
+  HWND m_Dlg;                      // the dialog, known from WM_INITDIALOG on
   BOOL m_bDirty;
   int m_TitleId;
   int m_DialogId;

@@ -41,18 +41,22 @@ inline uint32_t DibStride(LONG width, WORD bitCount) {
   return static_cast<uint32_t>(((static_cast<uint64_t>(width) * bitCount + 31) / 32) * 4);
 }
 
-inline LONG AbsHeight(const BITMAPINFOHEADER* bi) { return bi->biHeight < 0 ? -bi->biHeight : bi->biHeight; }
+inline LONG AbsHeight(const BITMAPINFOHEADER* bi) {
+  return bi->biHeight < 0 ? -bi->biHeight : bi->biHeight;
+}
 
 // The picture has a usable size: positive width, non-zero height, both bounded.
 inline bool SaneDimensions(const BITMAPINFOHEADER* bi) {
-  return bi && bi->biSize >= sizeof(BITMAPINFOHEADER) && bi->biWidth > 0 && bi->biWidth <= kMaxSide &&
-         bi->biHeight != 0 && bi->biHeight >= -kMaxSide && bi->biHeight <= kMaxSide;
+  return bi && bi->biSize >= sizeof(BITMAPINFOHEADER) && bi->biWidth > 0 &&
+         bi->biWidth <= kMaxSide && bi->biHeight != 0 && bi->biHeight >= -kMaxSide &&
+         bi->biHeight <= kMaxSide;
 }
 
 // An uncompressed BI_RGB bitmap of the given depth whose declared image size (when
 // given) covers its rows, so a caller that allocated biSizeImage bytes is safe.
 inline bool IsRgbDib(const BITMAPINFOHEADER* bi, WORD bitCount) {
-  if (!SaneDimensions(bi) || bi->biCompression != BI_RGB || bi->biBitCount != bitCount) return false;
+  if (!SaneDimensions(bi) || bi->biCompression != BI_RGB || bi->biBitCount != bitCount)
+    return false;
   uint64_t need = static_cast<uint64_t>(DibStride(bi->biWidth, bitCount)) * AbsHeight(bi);
   return bi->biSizeImage == 0 || bi->biSizeImage >= need;
 }
@@ -96,8 +100,10 @@ inline LRESULT FillInfo(ICINFO* info, DWORD size, DWORD handler, DWORD flags, co
   out.dwFlags = flags;
   out.dwVersion = 0x00010000;
   out.dwVersionICM = ICVERSION;
-  for (size_t i = 0; name[i] && i + 1 < sizeof(out.szName) / sizeof(out.szName[0]); ++i) out.szName[i] = name[i];
-  for (size_t i = 0; description[i] && i + 1 < sizeof(out.szDescription) / sizeof(out.szDescription[0]); ++i)
+  for (size_t i = 0; name[i] && i + 1 < sizeof(out.szName) / sizeof(out.szName[0]); ++i)
+    out.szName[i] = name[i];
+  for (size_t i = 0;
+       description[i] && i + 1 < sizeof(out.szDescription) / sizeof(out.szDescription[0]); ++i)
     out.szDescription[i] = description[i];
   *info = out;
   return sizeof(ICINFO);
@@ -122,7 +128,8 @@ bool HandleDriverMessage(DWORD_PTR driverId, HDRVR driver, UINT msg, LPARAM lPar
     case DRV_OPEN: {
       ICOPEN* open = reinterpret_cast<ICOPEN*>(lParam2);
       // Opened without ICOPEN (for configuration): still a valid instance.
-      if (open && !SameFourCC(open->fccType, ICTYPE_VIDEO) && !SameFourCC(open->fccType, streamtypeVIDEO)) {
+      if (open && !SameFourCC(open->fccType, ICTYPE_VIDEO) &&
+          !SameFourCC(open->fccType, streamtypeVIDEO)) {
         open->dwError = static_cast<DWORD>(ICERR_UNSUPPORTED);
         *result = 0;
         return true;

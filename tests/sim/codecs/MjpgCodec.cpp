@@ -73,8 +73,8 @@ struct Decoder {
   }
 
   // Decodes one frame into `dst`, a bitmap described by `out`, at `place`.
-  LRESULT Decode(const BITMAPINFOHEADER* in, const void* src, const BITMAPINFOHEADER* out, void* dst,
-                 Placement place) {
+  LRESULT Decode(const BITMAPINFOHEADER* in, const void* src, const BITMAPINFOHEADER* out,
+                 void* dst, Placement place) {
     if (!src || !dst) return ICERR_BADPARAM;
     const DWORD size = in->biSizeImage;
     if (size < 4) return ICERR_BADFORMAT;
@@ -98,7 +98,8 @@ struct Decoder {
                  static_cast<size_t>(place.x) * bpp;
     const int flags = (bottomUp ? TJFLAG_BOTTOMUP : 0) | TJFLAG_LIMITSCANS;
     const int pixelFormat = bpp == 4 ? TJPF_BGRX : TJPF_BGR;
-    if (tjDecompress2(tj, jpeg, size, base, w, static_cast<int>(stride), h, pixelFormat, flags) != 0) {
+    if (tjDecompress2(tj, jpeg, size, base, w, static_cast<int>(stride), h, pixelFormat, flags) !=
+        0) {
       // Warnings leave a complete picture with the damaged part filled in.
       if (tjGetErrorCode(tj) != TJERR_WARNING) return ICERR_ERROR;
     }
@@ -127,12 +128,14 @@ LRESULT Query(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) {
 // beginning sets nothing up.
 LRESULT Begin(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) {
   if (!IsMjpgInput(in) || !out) return ICERR_BADFORMAT;
-  return IsSupportedOutput(in, out) || icm::IsInputRepeatedAsOutput(in, out) ? ICERR_OK : ICERR_BADFORMAT;
+  return IsSupportedOutput(in, out) || icm::IsInputRepeatedAsOutput(in, out) ? ICERR_OK
+                                                                             : ICERR_BADFORMAT;
 }
 
 LRESULT Decompress(Instance* inst, const ICDECOMPRESS* d, LPARAM size) {
   if (!d || static_cast<size_t>(size) < sizeof(ICDECOMPRESS)) return ICERR_BADPARAM;
-  if (!IsMjpgInput(d->lpbiInput) || !IsSupportedOutput(d->lpbiInput, d->lpbiOutput)) return ICERR_BADFORMAT;
+  if (!IsMjpgInput(d->lpbiInput) || !IsSupportedOutput(d->lpbiInput, d->lpbiOutput))
+    return ICERR_BADFORMAT;
   // A frame the caller will drop anyway need not be decoded: every MJPG frame
   // stands alone.
   if (d->dwFlags & ICDECOMPRESS_HURRYUP) return ICERR_OK;
@@ -157,12 +160,13 @@ LRESULT QueryEx(const ICDECOMPRESSEX* ex, LPARAM size) {
 extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR driver, UINT msg, LPARAM lParam1,
                                        LPARAM lParam2) {
   LRESULT result = 0;
-  if (icm::HandleDriverMessage<Instance>(driverId, driver, msg, lParam1, lParam2, &result)) return result;
+  if (icm::HandleDriverMessage<Instance>(driverId, driver, msg, lParam1, lParam2, &result))
+    return result;
   if (icm::HandleCommonIcmMessage(msg, lParam1, lParam2, &result)) return result;
 
   if (msg == ICM_GETINFO)
-    return icm::FillInfo(reinterpret_cast<ICINFO*>(lParam1), static_cast<DWORD>(lParam2), kMjpg, 0, L"MJPG",
-                         L"Motion JPEG decompressor");
+    return icm::FillInfo(reinterpret_cast<ICINFO*>(lParam1), static_cast<DWORD>(lParam2), kMjpg, 0,
+                         L"MJPG", L"Motion JPEG decompressor");
 
   auto* inst = reinterpret_cast<Instance*>(driverId);
   const auto* in = reinterpret_cast<const BITMAPINFOHEADER*>(lParam1);

@@ -91,8 +91,8 @@ void PutLe32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 uint32_t GetLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 void WriteHeader(uint8_t* out, uint8_t coding, const BITMAPINFOHEADER* in) {
@@ -212,13 +212,16 @@ LRESULT DecompressGetFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out) {
   return ICERR_OK;
 }
 
-LRESULT Decode(const BITMAPINFOHEADER* in, const void* src, const BITMAPINFOHEADER* out, void* dst) {
+LRESULT Decode(const BITMAPINFOHEADER* in, const void* src, const BITMAPINFOHEADER* out,
+               void* dst) {
   if (!src || !dst) return ICERR_BADPARAM;
   const auto* p = static_cast<const uint8_t*>(src);
   const size_t size = in->biSizeImage;
   if (size < sxv::kHeaderSize || std::memcmp(p, sxv::kMagic, 4) != 0) return ICERR_BADFORMAT;
-  if (static_cast<size_t>(p[4] | (p[5] << 8)) != sxv::kHeaderSize || p[7] != 3) return ICERR_BADFORMAT;
-  if (GetLe32(p + 8) != static_cast<uint32_t>(in->biWidth) || GetLe32(p + 12) != static_cast<uint32_t>(icm::AbsHeight(in)))
+  if (static_cast<size_t>(p[4] | (p[5] << 8)) != sxv::kHeaderSize || p[7] != 3)
+    return ICERR_BADFORMAT;
+  if (GetLe32(p + 8) != static_cast<uint32_t>(in->biWidth) ||
+      GetLe32(p + 12) != static_cast<uint32_t>(icm::AbsHeight(in)))
     return ICERR_BADFORMAT;
   const uint64_t n = PixelCount(in);
   const uint8_t* q = p + sxv::kHeaderSize;
@@ -256,7 +259,8 @@ LRESULT Decode(const BITMAPINFOHEADER* in, const void* src, const BITMAPINFOHEAD
 
 LRESULT Decompress(const ICDECOMPRESS* d, LPARAM size) {
   if (!d || static_cast<size_t>(size) < sizeof(ICDECOMPRESS)) return ICERR_BADPARAM;
-  if (DecompressQuery(d->lpbiInput, d->lpbiOutput) != ICERR_OK || !d->lpbiOutput) return ICERR_BADFORMAT;
+  if (DecompressQuery(d->lpbiInput, d->lpbiOutput) != ICERR_OK || !d->lpbiOutput)
+    return ICERR_BADFORMAT;
   return Decode(d->lpbiInput, d->lpInput, d->lpbiOutput, d->lpOutput);
 }
 
@@ -271,7 +275,8 @@ LRESULT StoreDword(LPARAM target, DWORD value) {
 extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR driver, UINT msg, LPARAM lParam1,
                                        LPARAM lParam2) {
   LRESULT result = 0;
-  if (icm::HandleDriverMessage<Instance>(driverId, driver, msg, lParam1, lParam2, &result)) return result;
+  if (icm::HandleDriverMessage<Instance>(driverId, driver, msg, lParam1, lParam2, &result))
+    return result;
   if (icm::HandleCommonIcmMessage(msg, lParam1, lParam2, &result)) return result;
 
   if (msg == ICM_GETINFO)
@@ -303,7 +308,8 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR driver, UINT ms
       inst->rate = f->dwRate;
       inst->scale = f->dwScale;
       inst->frameCount = f->lFrameCount;
-      if (f->lQuality >= 0 && f->lQuality <= ICQUALITY_HIGH) inst->quality = static_cast<DWORD>(f->lQuality);
+      if (f->lQuality >= 0 && f->lQuality <= ICQUALITY_HIGH)
+        inst->quality = static_cast<DWORD>(f->lQuality);
       return ICERR_OK;
     }
     case ICM_GETDEFAULTQUALITY:
@@ -331,7 +337,8 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR driver, UINT ms
       return DecompressGetFormat(in, out);
     case ICM_DECOMPRESS_BEGIN:
       if (!IsXvid(in) || !out) return ICERR_BADFORMAT;
-      return IsDecompressOutput(in, out) || icm::IsInputRepeatedAsOutput(in, out) ? ICERR_OK : ICERR_BADFORMAT;
+      return IsDecompressOutput(in, out) || icm::IsInputRepeatedAsOutput(in, out) ? ICERR_OK
+                                                                                  : ICERR_BADFORMAT;
     case ICM_DECOMPRESS:
       return Decompress(reinterpret_cast<const ICDECOMPRESS*>(lParam1), lParam2);
     case ICM_DECOMPRESS_END:

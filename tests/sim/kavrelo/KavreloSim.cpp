@@ -118,11 +118,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     wc.hInstance = instance;
     wc.lpszClassName = cls.c_str();
     if (!RegisterClassA(&wc)) return 6;
-    HWND w = CreateWindowExA(WS_EX_TOOLWINDOW, cls.c_str(), "Kavrelo control", WS_POPUP, 0, 0,
-                             0, 0, nullptr, nullptr, instance, nullptr);
+    HWND w = CreateWindowExA(WS_EX_TOOLWINDOW, cls.c_str(), "Kavrelo control", WS_POPUP, 0, 0, 0, 0,
+                             nullptr, nullptr, instance, nullptr);
     if (!w) return 6;
-    g_shared->windows[g_windows.size()] =
-        static_cast<uint32_t>(reinterpret_cast<uintptr_t>(w));
+    g_shared->windows[g_windows.size()] = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(w));
     g_windows.push_back(w);
   }
   g_shared->windowCount = static_cast<uint32_t>(g_windows.size());

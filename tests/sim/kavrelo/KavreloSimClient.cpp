@@ -32,8 +32,8 @@ bool KavreloSim::Start(const SimOptions& options) {
   char base[96];
   std::snprintf(base, sizeof base, "Local\\orba_kavrelo_sim_%lu_%ld", GetCurrentProcessId(),
                 InterlockedIncrement(&counter));
-  mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Shared),
-                                base);
+  mapping_ =
+      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Shared), base);
   if (!mapping_) return Fail("CreateFileMapping");
   shared_ = static_cast<Shared*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof(Shared)));
   if (!shared_) return Fail("MapViewOfFile");
@@ -56,8 +56,8 @@ bool KavreloSim::Start(const SimOptions& options) {
   PROCESS_INFORMATION pi{};
   std::vector<char> line(cmd.begin(), cmd.end());
   line.push_back('\0');
-  if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &si, &pi)) {
+  if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                      &pi)) {
     return Fail("CreateProcess " + exe);
   }
   CloseHandle(pi.hThread);

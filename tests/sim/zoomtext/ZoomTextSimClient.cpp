@@ -21,13 +21,20 @@ struct FamilyInfo {
 
 FamilyInfo Info(Family family) {
   switch (family) {
-    case Family::kZt10: return {"10", L"zxMutex100", L"Zt10MainWindow", 0x0A000000u};
-    case Family::kZt9: return {"9", L"zxMutex9", L"Zt9MainWindow", 0x09030000u};
-    case Family::kZt8: return {"8", L"zxMutex8", L"ZT8MainWindow", 0x08000000u};
-    case Family::kZtwinTitled: return {"ztwin-titled", nullptr, L"Ztwin", 0};
-    case Family::kZtwin: return {"ztwin", nullptr, L"Ztwin", 0};
-    case Family::kZxwin: return {"zxwin", nullptr, L"Zxwin", 0};
-    case Family::kZxwin32: return {"zxwin32", nullptr, L"ZXWIN32", 0};
+    case Family::kZt10:
+      return {"10", L"zxMutex100", L"Zt10MainWindow", 0x0A000000u};
+    case Family::kZt9:
+      return {"9", L"zxMutex9", L"Zt9MainWindow", 0x09030000u};
+    case Family::kZt8:
+      return {"8", L"zxMutex8", L"ZT8MainWindow", 0x08000000u};
+    case Family::kZtwinTitled:
+      return {"ztwin-titled", nullptr, L"Ztwin", 0};
+    case Family::kZtwin:
+      return {"ztwin", nullptr, L"Ztwin", 0};
+    case Family::kZxwin:
+      return {"zxwin", nullptr, L"Zxwin", 0};
+    case Family::kZxwin32:
+      return {"zxwin32", nullptr, L"ZXWIN32", 0};
   }
   return {"", nullptr, L"", 0};
 }
@@ -88,8 +95,7 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
                                       nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   DWORD written = 0;
-  return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                   nullptr) &&
+  return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
          written == bytes.size();
 }
 
@@ -279,8 +285,8 @@ bool ZoomTextSim::Start(const SimOptions& options) {
   char base[96];
   std::snprintf(base, sizeof base, "Local\\orba_zoomtext_sim_%lu_%ld", GetCurrentProcessId(),
                 InterlockedIncrement(&counter));
-  mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Shared),
-                                base);
+  mapping_ =
+      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Shared), base);
   if (!mapping_) return Fail("CreateFileMapping");
   shared_ = static_cast<Shared*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof(Shared)));
   if (!shared_) return Fail("MapViewOfFile");
@@ -308,8 +314,8 @@ bool ZoomTextSim::Start(const SimOptions& options) {
   PROCESS_INFORMATION pi{};
   std::vector<char> line(cmd.begin(), cmd.end());
   line.push_back('\0');
-  if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &si, &pi)) {
+  if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                      &pi)) {
     return Fail("CreateProcess " + exe);
   }
   CloseHandle(pi.hThread);
@@ -366,9 +372,8 @@ uint32_t ZoomTextSim::Broadcasts() const {
 }
 
 uint32_t ZoomTextSim::VersionQueries() const {
-  return shared_
-             ? static_cast<uint32_t>(InterlockedCompareExchange(&shared_->versionQueries, 0, 0))
-             : 0;
+  return shared_ ? static_cast<uint32_t>(InterlockedCompareExchange(&shared_->versionQueries, 0, 0))
+                 : 0;
 }
 
 uint32_t ZoomTextSim::MainWindow() const { return shared_ ? shared_->mainWindow : 0; }
@@ -543,7 +548,8 @@ bool ZoomTextInstall::AddVersion(const std::wstring& name, const std::wstring& s
   }
   orba::ScopedHKEY owner(key);
   bool ok = true;
-  if (options.writeSoftwareVersion) ok &= SetText(key, L"Software Version", softwareVersion, REG_SZ);
+  if (options.writeSoftwareVersion)
+    ok &= SetText(key, L"Software Version", softwareVersion, REG_SZ);
   if (options.writeCdVersion) {
     ok &= SetText(key, L"CD Version", options.cdVersion.value_or(softwareVersion), REG_SZ);
   }

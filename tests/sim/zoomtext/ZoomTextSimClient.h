@@ -101,15 +101,15 @@ struct ZxRecord {
 // One call, as logged.
 struct ZxCall {
   DWORD pid = 0;
-  std::string entry;          // plain export name: "ZxCommandApi", "ZoomTextStart", ...
-  int32_t code = 0;           // ZxCommand, ZxCommandApi: the code; ZxCommandSetPower: the value
-  uint64_t param = 0;         // ZxCommandApi: the parameter (zero-extended)
-  std::vector<int32_t> args;  // the decimal arguments in order (code; the four speech values)
+  std::string entry;            // plain export name: "ZxCommandApi", "ZoomTextStart", ...
+  int32_t code = 0;             // ZxCommand, ZxCommandApi: the code; ZxCommandSetPower: the value
+  uint64_t param = 0;           // ZxCommandApi: the parameter (zero-extended)
+  std::vector<int32_t> args;    // the decimal arguments in order (code; the four speech values)
   std::vector<uint32_t> block;  // CCTV codes: the argument block's cells, result slot first
-  bool hasRecord = false;     // 1023, 1033, 1024 with a block: record is filled
+  bool hasRecord = false;       // 1023, 1033, 1024 with a block: record is filled
   ZxRecord record;
-  bool textGiven = false;     // ZoomTextStart: a non-null text
-  std::wstring text;          // ZoomTextStart: the text
+  bool textGiven = false;  // ZoomTextStart: a non-null text
+  std::wstring text;       // ZoomTextStart: the text
 };
 
 // Whole lines only; a line that is not a call is left out.
@@ -149,9 +149,9 @@ enum class DirectoryValue {
 };
 
 struct VersionOptions {
-  bool withZtExe = true;        // put "zt.exe" into the folder
-  bool withLibrary = true;      // copy the stand-in zxcmdset.dll into the folder
-  bool noSpeechLibrary = false; // ... the variant without "_ZoomTextTestSpeech@16"
+  bool withZtExe = true;         // put "zt.exe" into the folder
+  bool withLibrary = true;       // copy the stand-in zxcmdset.dll into the folder
+  bool noSpeechLibrary = false;  // ... the variant without "_ZoomTextTestSpeech@16"
   DirectoryValue directory = DirectoryValue::kText;
   bool writeSoftwareVersion = true;
   bool writeCdVersion = true;
@@ -183,15 +183,14 @@ class ZoomTextInstall {
   // Adds version subkey name (e.g. L"10.0") with "Software Version"
   // softwareVersion (e.g. L"10.2"), "Product Level" productLevel, and its
   // program folder Folder(name).
-  bool AddVersion(const std::wstring& name, const std::wstring& softwareVersion,
-                  DWORD productLevel, bool withZtExe = true, bool withLibrary = true,
-                  bool noSpeechLibrary = false);
-  bool AddVersion(const std::wstring& name, const std::wstring& softwareVersion,
-                  DWORD productLevel, const VersionOptions& options);
+  bool AddVersion(const std::wstring& name, const std::wstring& softwareVersion, DWORD productLevel,
+                  bool withZtExe = true, bool withLibrary = true, bool noSpeechLibrary = false);
+  bool AddVersion(const std::wstring& name, const std::wstring& softwareVersion, DWORD productLevel,
+                  const VersionOptions& options);
 
   // Further changes to a version's Settings\Reader values.
-  bool SetReaderText(const std::wstring& name, const std::wstring& value,
-                     const std::wstring& text, DWORD type = REG_SZ);
+  bool SetReaderText(const std::wstring& name, const std::wstring& value, const std::wstring& text,
+                     DWORD type = REG_SZ);
   bool SetReaderDword(const std::wstring& name, const std::wstring& value, DWORD data);
   bool DeleteReaderValue(const std::wstring& name, const std::wstring& value);
 

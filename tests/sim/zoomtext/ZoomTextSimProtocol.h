@@ -54,19 +54,19 @@ constexpr wchar_t kNoSpeechFolder[] = L"zt_nospeech";  // below the bin folder
 constexpr char kAnswersSection[] = "answers";
 
 // Answer keys and their defaults.
-constexpr char kRunningKey[] = "running";        // ZoomTextVersionRunning
+constexpr char kRunningKey[] = "running";  // ZoomTextVersionRunning
 constexpr int32_t kRunningDefault = 10;
 constexpr char kMagnifyingKey[] = "magnifying";  // Api 214 and ZoomTextIsMagnifying
 constexpr int32_t kMagnifyingDefault = 1;
-constexpr char kFeaturesKey[] = "features";      // Api 1022
+constexpr char kFeaturesKey[] = "features";  // Api 1022
 constexpr int32_t kFeaturesDefault = 7;
-constexpr char kStateKey[] = "state";            // Api 225
+constexpr char kStateKey[] = "state";  // Api 225
 constexpr int32_t kStateDefault = 0;
-constexpr char kApiDefaultKey[] = "api_default"; // every other Api code, ZxCommand,
-constexpr int32_t kApiDefault = 0;               // ZoomTextExit, ZoomTextTestSpeech
-constexpr char kStartKey[] = "start";            // ZoomTextStart
+constexpr char kApiDefaultKey[] = "api_default";  // every other Api code, ZxCommand,
+constexpr int32_t kApiDefault = 0;                // ZoomTextExit, ZoomTextTestSpeech
+constexpr char kStartKey[] = "start";             // ZoomTextStart
 constexpr int32_t kStartDefault = 1;
-constexpr char kSupportedKey[] = "supported";    // second cell of 1030's block
+constexpr char kSupportedKey[] = "supported";  // second cell of 1030's block
 constexpr int32_t kSupportedDefault = 1;
 // "result_<code>" for each CCTV code: written into the result slot; the word
 // "none" leaves the slot as it is. Default 0.
@@ -78,13 +78,19 @@ constexpr int32_t kResultDefault = 0;
 constexpr int kCctvCodes[] = {1023, 1024, 1030, 1033, 1036, 1037};
 inline int CctvBlockCells(int code) {
   switch (code) {
-    case 1023: return 10;  // slot, 36-byte area record
-    case 1024: return 10;  // slot, 0, owner, 28 zero bytes
-    case 1030: return 2;   // slot, supported
-    case 1033: return 11;  // slot, 40-byte area record
+    case 1023:
+      return 10;  // slot, 36-byte area record
+    case 1024:
+      return 10;  // slot, 0, owner, 28 zero bytes
+    case 1030:
+      return 2;  // slot, supported
+    case 1033:
+      return 11;  // slot, 40-byte area record
     case 1036:
-    case 1037: return 1;   // slot
-    default: return 0;
+    case 1037:
+      return 1;  // slot
+    default:
+      return 0;
   }
 }
 
@@ -98,9 +104,7 @@ inline bool FindIniValue(const std::string& text, const char* section, const cha
     if (b == std::string::npos) return std::string();
     return s.substr(b, s.find_last_not_of(blanks) - b + 1);
   };
-  auto same = [](const std::string& a, const char* b) {
-    return lstrcmpiA(a.c_str(), b) == 0;
-  };
+  auto same = [](const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; };
   bool inSection = false;
   size_t start = 0;
   while (start <= text.size()) {

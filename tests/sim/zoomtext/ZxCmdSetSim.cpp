@@ -108,10 +108,14 @@ std::string Numbers(std::initializer_list<int32_t> values) {
 
 int32_t AnswerApi(int code, INT_PTR param) {
   switch (code) {
-    case 214: return Answer(zoomtext_sim::kMagnifyingKey, zoomtext_sim::kMagnifyingDefault);
-    case 1022: return Answer(zoomtext_sim::kFeaturesKey, zoomtext_sim::kFeaturesDefault);
-    case 225: return Answer(zoomtext_sim::kStateKey, zoomtext_sim::kStateDefault);
-    default: break;
+    case 214:
+      return Answer(zoomtext_sim::kMagnifyingKey, zoomtext_sim::kMagnifyingDefault);
+    case 1022:
+      return Answer(zoomtext_sim::kFeaturesKey, zoomtext_sim::kFeaturesDefault);
+    case 225:
+      return Answer(zoomtext_sim::kStateKey, zoomtext_sim::kStateDefault);
+    default:
+      break;
   }
   const int cells = zoomtext_sim::CctvBlockCells(code);
   if (cells > 0 && param != 0) {
@@ -147,12 +151,12 @@ int WINAPI ZxCommand(int code) {
 
 int WINAPI ZxCommandApi(int code, INT_PTR param) {
   std::string arguments = Numbers({code});
-  Append(&arguments, " 0x%llX",
-         static_cast<unsigned long long>(static_cast<uintptr_t>(param)));
+  Append(&arguments, " 0x%llX", static_cast<unsigned long long>(static_cast<uintptr_t>(param)));
   const int cells = zoomtext_sim::CctvBlockCells(code);
   if (cells > 0 && param != 0) {
     const uint32_t* block = reinterpret_cast<const uint32_t*>(param);
-    for (int i = 0; i < cells; ++i) Append(&arguments, " 0x%08lX", static_cast<unsigned long>(block[i]));
+    for (int i = 0; i < cells; ++i)
+      Append(&arguments, " 0x%08lX", static_cast<unsigned long>(block[i]));
   }
   LogCall("ZxCommandApi", arguments);
   return AnswerApi(code, param);

@@ -302,8 +302,8 @@ const AMOVIESETUP_PIN kPins[] = {
 };
 // Never picked by intelligent connection: only a graph that asks for it by
 // class gets it, as with ZoomText's own renderer.
-const AMOVIESETUP_FILTER kFilterSetup = {&CLSID_ZT_CCTV_Renderer, kFilterName, MERIT_DO_NOT_USE,
-                                         1, kPins};
+const AMOVIESETUP_FILTER kFilterSetup = {&CLSID_ZT_CCTV_Renderer, kFilterName, MERIT_DO_NOT_USE, 1,
+                                         kPins};
 
 const AMOVIESETUP_FILTER* CZtRenderer::GetSetupData() { return &kFilterSetup; }
 

@@ -137,8 +137,8 @@ std::string DefaultLogPath() {
 
 bool WriteOptions(const RendererOptions& options, const std::string& logPath) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kOptionsKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_QUERY_VALUE,
-                      nullptr, &key, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kOptionsKey, 0, nullptr, 0,
+                      KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
   bool ok = SetDword(key, kCompatibleRunningValue, options.compatibleRunning ? 1 : 0) &&
@@ -161,7 +161,9 @@ bool WriteOptions(const RendererOptions& options, const std::string& logPath) {
 HRESULT RegisterServer() { return CallServerEntry("DllRegisterServer"); }
 HRESULT UnregisterServer() { return CallServerEntry("DllUnregisterServer"); }
 
-bool IsServerRegistered() { return orba_test::RegistryKeyExists(HKEY_CLASSES_ROOT, ServerKeyPath()); }
+bool IsServerRegistered() {
+  return orba_test::RegistryKeyExists(HKEY_CLASSES_ROOT, ServerKeyPath());
+}
 
 std::string RegisteredServerPath() {
   char path[MAX_PATH] = {};

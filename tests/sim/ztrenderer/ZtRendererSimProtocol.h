@@ -37,23 +37,23 @@ constexpr wchar_t kInputPinName[] = L"Input";
 
 // Slots of the control interfaces, as logged.
 enum Slot : int {
-  kSlotSetArea = 3,          // left top right bottom
-  kSlotShowArea = 4,         // flag
-  kSlotIsCompatible = 5,     // (none)
-  kSlotIsEnabled = 6,        // (none)
-  kSlotReserved7 = 7,        // (none)
-  kSlotSetAreaSize = 8,      // width height
-  kSlotSetCameraPart = 9,    // left top right bottom
+  kSlotSetArea = 3,        // left top right bottom
+  kSlotShowArea = 4,       // flag
+  kSlotIsCompatible = 5,   // (none)
+  kSlotIsEnabled = 6,      // (none)
+  kSlotReserved7 = 7,      // (none)
+  kSlotSetAreaSize = 8,    // width height
+  kSlotSetCameraPart = 9,  // left top right bottom
 };
 
 // The renderer's own events.
 enum Event : int {
-  kEventCreated = 100,     // version compatibleRunning enabled
-  kEventConnected = 101,   // subtype.Data1 width height (0 0 without a video format)
-  kEventRun = 102,         // (none)
-  kEventFirstSample = 103, // sample length
-  kEventStopped = 104,     // samples received so far
-  kEventDestroyed = 105,   // samples received in all
+  kEventCreated = 100,      // version compatibleRunning enabled
+  kEventConnected = 101,    // subtype.Data1 width height (0 0 without a video format)
+  kEventRun = 102,          // (none)
+  kEventFirstSample = 103,  // sample length
+  kEventStopped = 104,      // samples received so far
+  kEventDestroyed = 105,    // samples received in all
 };
 
 // {5C0E7A31-8D2B-4F6E-9A14-3B7D2E9C1F51}

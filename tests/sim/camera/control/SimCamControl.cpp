@@ -145,7 +145,8 @@ std::string FormatLogLine(const PropertyCall& call) {
                 static_cast<unsigned long>(call.dataBytes),
                 static_cast<unsigned long>(static_cast<ULONG>(call.value1)),
                 static_cast<unsigned long>(static_cast<ULONG>(call.value2)),
-                static_cast<unsigned long>(call.flags), static_cast<unsigned long>(call.capabilities),
+                static_cast<unsigned long>(call.flags),
+                static_cast<unsigned long>(call.capabilities),
                 static_cast<unsigned long>(static_cast<ULONG>(call.result)));
   return line;
 }
@@ -186,8 +187,8 @@ bool AppendLog(const std::string& path, const PropertyCall& call) {
   const std::string line = FormatLogLine(call) + "\r\n";
   // One append per call: lines from several writers never interleave.
   orba::ScopedHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   DWORD written = 0;
   return WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
@@ -197,8 +198,8 @@ bool AppendLog(const std::string& path, const PropertyCall& call) {
 std::vector<PropertyCall> ReadLog(const std::string& path) {
   std::vector<PropertyCall> calls;
   orba::ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return calls;
   std::string text;
   char buf[4096];
@@ -262,7 +263,8 @@ DecodedCommands DecodeCommands(const std::vector<PropertyCall>& calls) {
   for (const PropertyCall& call : calls) {
     if (call.propSet != kPropSetCameraControl) continue;
     if (call.kind == PropertyCall::kGet) {
-      if (call.id == kPropZoom && expected == 1 && !out.frames.empty()) out.frames.back().readBack = true;
+      if (call.id == kPropZoom && expected == 1 && !out.frames.empty())
+        out.frames.back().readBack = true;
       continue;
     }
     if (call.id != kPropPanTilt) continue;
@@ -311,7 +313,8 @@ DecodedCommands DecodeCommands(const std::vector<PropertyCall>& calls) {
 bool WriteDeviceInstance() {
   orba::ScopedHKEY key;
   if (RegCreateKeyExA(HKEY_CLASSES_ROOT, DeviceInstanceKey().c_str(), 0, nullptr,
-                      REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
+                      REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.Put(),
+                      nullptr) != ERROR_SUCCESS) {
     return false;
   }
   return WriteString(key.Get(), "FriendlyName", kFriendlyName) &&

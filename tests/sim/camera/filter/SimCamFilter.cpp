@@ -37,7 +37,8 @@ STDMETHODIMP CSimCamFilter::NonDelegatingQueryInterface(REFIID riid, void** ppv)
     }
     return GetInterface(static_cast<IKsPropertySet*>(this), ppv);
   }
-  if (riid == IID_IAMFilterMiscFlags) return GetInterface(static_cast<IAMFilterMiscFlags*>(this), ppv);
+  if (riid == IID_IAMFilterMiscFlags)
+    return GetInterface(static_cast<IAMFilterMiscFlags*>(this), ppv);
   return CBaseFilter::NonDelegatingQueryInterface(riid, ppv);
 }
 
@@ -129,12 +130,13 @@ STDMETHODIMP CSimCamFilter::Get(REFGUID guidPropSet, DWORD dwPropID, LPVOID, DWO
     std::memcpy(pPropData, &record, sizeof record);
     if (pcbReturned) *pcbReturned = sizeof record;
   }
-  Log(PropertyCall::kGet, guidPropSet, dwPropID, cbInstanceData, SUCCEEDED(hr) ? pPropData : nullptr,
-      cbPropData, hr);
+  Log(PropertyCall::kGet, guidPropSet, dwPropID, cbInstanceData,
+      SUCCEEDED(hr) ? pPropData : nullptr, cbPropData, hr);
   return hr;
 }
 
-STDMETHODIMP CSimCamFilter::QuerySupported(REFGUID guidPropSet, DWORD dwPropID, DWORD* pTypeSupport) {
+STDMETHODIMP CSimCamFilter::QuerySupported(REFGUID guidPropSet, DWORD dwPropID,
+                                           DWORD* pTypeSupport) {
   if (guidPropSet != kPropSetCameraControl) return E_PROP_SET_UNSUPPORTED;
   if (dwPropID != kPropPanTilt && dwPropID != kPropZoom) return E_PROP_ID_UNSUPPORTED;
   if (pTypeSupport) {

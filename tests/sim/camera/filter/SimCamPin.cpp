@@ -82,7 +82,8 @@ HRESULT CSimCamPin::CheckMediaType(const CMediaType* pmt) {
 HRESULT CSimCamPin::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProp) {
   if (!pAlloc || !pProp) return E_POINTER;
   if (pProp->cBuffers < kMinBuffers) pProp->cBuffers = kMinBuffers;
-  if (pProp->cbBuffer < static_cast<long>(kSizeImage)) pProp->cbBuffer = static_cast<long>(kSizeImage);
+  if (pProp->cbBuffer < static_cast<long>(kSizeImage))
+    pProp->cbBuffer = static_cast<long>(kSizeImage);
   if (pProp->cbAlign <= 0) pProp->cbAlign = 1;
   ALLOCATOR_PROPERTIES actual = {};
   const HRESULT hr = pAlloc->SetProperties(pProp, &actual);
@@ -160,7 +161,8 @@ STDMETHODIMP CSimCamPin::GetStreamCaps(int iIndex, AM_MEDIA_TYPE** ppmt, BYTE* p
   caps.MinFrameInterval = kUnitsPerSecond / kMaxFrameRate;
   caps.MaxFrameInterval = kUnitsPerSecond / kMinFrameRate;
   caps.MinBitsPerSecond = static_cast<LONG>(kSizeImage / 4 * 8 * kMinFrameRate);
-  caps.MaxBitsPerSecond = static_cast<LONG>(static_cast<ULONGLONG>(kSizeImage) * 8 * kMaxFrameRate / 4);
+  caps.MaxBitsPerSecond =
+      static_cast<LONG>(static_cast<ULONGLONG>(kSizeImage) * 8 * kMaxFrameRate / 4);
   std::memcpy(pSCC, &caps, sizeof caps);
   *ppmt = orba::CreateMediaTypeCopy(&type);
   return *ppmt ? S_OK : E_OUTOFMEMORY;

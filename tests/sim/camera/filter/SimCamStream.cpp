@@ -137,7 +137,8 @@ void CSimCamStream::Loop() {
         orba::ScopedHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
-        if (file) WriteFile(file.Get(), jpeg.data(), static_cast<DWORD>(jpeg.size()), &written, nullptr);
+        if (file)
+          WriteFile(file.Get(), jpeg.data(), static_cast<DWORD>(jpeg.size()), &written, nullptr);
       }
     }
     ++nextFrame_;

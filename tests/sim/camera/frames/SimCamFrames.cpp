@@ -64,12 +64,12 @@ FrameGenerator::FrameGenerator() {
   if (!dib_ || !bits_) return;
   oldBitmap_ = SelectObject(dc_, dib_);
   // Fixed fonts without smoothing keep every process's rendering identical.
-  textFont_ = CreateFontA(-44, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
-                          VARIABLE_PITCH | FF_SWISS, "Tahoma");
-  counterFont_ = CreateFontA(-200, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
-                             VARIABLE_PITCH | FF_SWISS, "Tahoma");
+  textFont_ =
+      CreateFontA(-44, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, VARIABLE_PITCH | FF_SWISS, "Tahoma");
+  counterFont_ =
+      CreateFontA(-200, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, VARIABLE_PITCH | FF_SWISS, "Tahoma");
   encoder_ = tjInitCompress();
   ok_ = textFont_ && counterFont_ && encoder_;
 }
@@ -104,7 +104,8 @@ void FrameGenerator::Render(uint32_t frameNumber) {
   }
   SelectObject(dc_, counterFont_);
   char counter[32];
-  const int n = std::snprintf(counter, sizeof counter, "%06lu", static_cast<unsigned long>(frameNumber));
+  const int n =
+      std::snprintf(counter, sizeof counter, "%06lu", static_cast<unsigned long>(frameNumber));
   TextOutA(dc_, 60, 380, counter, n);
   SelectObject(dc_, oldFont);
   GdiFlush();

@@ -155,7 +155,9 @@ TEST_F(SimCamTest, FrameRateComesFromTheOptions) {
   ASSERT_TRUE(simcam::SetOptions(options));
   ComPtr<IBaseFilter> camera = CreateCamera();
   ComPtr<IAMStreamConfig> config;
-  ASSERT_EQ(S_OK, FindPin(camera.Get(), PINDIR_OUTPUT)->QueryInterface(IID_IAMStreamConfig, config.PutVoid()));
+  ASSERT_EQ(
+      S_OK,
+      FindPin(camera.Get(), PINDIR_OUTPUT)->QueryInterface(IID_IAMStreamConfig, config.PutVoid()));
   orba::MediaTypePtr format;
   ASSERT_EQ(S_OK, config->GetFormat(&format));
   ExpectCameraFormat(format.Get(), 666666);
@@ -175,7 +177,9 @@ TEST_F(SimCamTest, NoPropertySetOptionHidesTheCameraControl) {
   EXPECT_EQ(E_NOINTERFACE, camera->QueryInterface(IID_IKsPropertySet, props.PutVoid()));
   EXPECT_FALSE(props);
   // The capture pin still names its category.
-  EXPECT_EQ(S_OK, FindPin(camera.Get(), PINDIR_OUTPUT)->QueryInterface(IID_IKsPropertySet, props.PutVoid()));
+  EXPECT_EQ(
+      S_OK,
+      FindPin(camera.Get(), PINDIR_OUTPUT)->QueryInterface(IID_IKsPropertySet, props.PutVoid()));
 }
 
 }  // namespace
@@ -202,23 +206,26 @@ TEST_F(SimCamTest, RegistrationAddsAndRemovesClassAndDevice) {
   EXPECT_FALSE(simcam::DeviceInstanceExists());
   EXPECT_FALSE(FindCameraMoniker());
   ComPtr<IBaseFilter> camera;
-  EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(simcam::CLSID_OrbaSimCam, nullptr, CLSCTX_INPROC_SERVER,
-                                                  IID_IBaseFilter, camera.PutVoid()));
+  EXPECT_EQ(REGDB_E_CLASSNOTREG,
+            CoCreateInstance(simcam::CLSID_OrbaSimCam, nullptr, CLSCTX_INPROC_SERVER,
+                             IID_IBaseFilter, camera.PutVoid()));
 
   ASSERT_EQ(S_OK, reg());
   EXPECT_TRUE(simcam::DeviceInstanceExists());
   EXPECT_TRUE(FindCameraMoniker());
   char text[MAX_PATH];
-  ASSERT_EQ(ERROR_SUCCESS, orba::ReadRegistryString(HKEY_CLASSES_ROOT,
-                                                    "CLSID\\{B7E3F0A2-5C14-4D8E-A0F9-0525A941C0DE}\\InprocServer32",
-                                                    "ThreadingModel", text, sizeof text));
+  ASSERT_EQ(ERROR_SUCCESS,
+            orba::ReadRegistryString(
+                HKEY_CLASSES_ROOT, "CLSID\\{B7E3F0A2-5C14-4D8E-A0F9-0525A941C0DE}\\InprocServer32",
+                "ThreadingModel", text, sizeof text));
   EXPECT_STREQ("Both", text);
-  ASSERT_EQ(ERROR_SUCCESS, orba::ReadRegistryString(HKEY_CLASSES_ROOT,
-                                                    "CLSID\\{B7E3F0A2-5C14-4D8E-A0F9-0525A941C0DE}\\InprocServer32",
-                                                    nullptr, text, sizeof text));
+  ASSERT_EQ(ERROR_SUCCESS,
+            orba::ReadRegistryString(
+                HKEY_CLASSES_ROOT, "CLSID\\{B7E3F0A2-5C14-4D8E-A0F9-0525A941C0DE}\\InprocServer32",
+                nullptr, text, sizeof text));
   EXPECT_EQ(0, _stricmp(orba_test::BinPath("OrbaSimCam.ax").c_str(), text));
-  EXPECT_EQ(S_OK, CoCreateInstance(simcam::CLSID_OrbaSimCam, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                   camera.PutVoid()));
+  EXPECT_EQ(S_OK, CoCreateInstance(simcam::CLSID_OrbaSimCam, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IBaseFilter, camera.PutVoid()));
 }
 
 }  // namespace

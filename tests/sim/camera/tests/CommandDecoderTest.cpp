@@ -32,7 +32,8 @@ void AppendFrame(std::vector<simcam::PropertyCall>* calls, const uint8_t frame[1
   for (int i = 0; i < 10; ++i) sum += frame[i];
   const uint8_t p1[5] = {1, frame[0], frame[1], frame[2], frame[3]};
   const uint8_t p2[5] = {2, frame[4], frame[5], frame[6], frame[7]};
-  const uint8_t p3[5] = {3, frame[8], frame[9], static_cast<uint8_t>(sum), static_cast<uint8_t>(sum >> 8)};
+  const uint8_t p3[5] = {3, frame[8], frame[9], static_cast<uint8_t>(sum),
+                         static_cast<uint8_t>(sum >> 8)};
   calls->push_back(PanTilt(p1));
   calls->push_back(PanTilt(p2));
   calls->push_back(PanTilt(p3));

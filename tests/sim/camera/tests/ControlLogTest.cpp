@@ -29,7 +29,8 @@ TEST_F(SimCamTest, SetAndGetAreAnsweredAndLogged) {
   EXPECT_EQ(S_OK, props->Set(simcam::kPropSetCameraControl, 9, &r, sizeof r, &r, sizeof r));
   simcam::CameraControlRecord out = Packet(0x30C03, 0x4028A);
   DWORD returned = 0;
-  EXPECT_EQ(S_OK, props->Get(simcam::kPropSetCameraControl, 3, nullptr, 0, &out, sizeof out, &returned));
+  EXPECT_EQ(S_OK,
+            props->Get(simcam::kPropSetCameraControl, 3, nullptr, 0, &out, sizeof out, &returned));
   EXPECT_EQ(40u, returned);
   EXPECT_EQ(simcam::kZoomValue, out.Value1);
   EXPECT_EQ(2u, out.Flags);

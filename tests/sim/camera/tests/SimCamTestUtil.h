@@ -59,7 +59,8 @@ inline ComPtr<IMoniker> FindCameraMoniker(std::wstring* friendlyName = nullptr,
     return nullptr;
   }
   ComPtr<IEnumMoniker> monikers;
-  if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK) return nullptr;
+  if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK)
+    return nullptr;
   ComPtr<IMoniker> moniker;
   while (monikers->Next(1, &moniker, nullptr) == S_OK) {
     ComPtr<IPropertyBag> bag;
@@ -69,7 +70,8 @@ inline ComPtr<IMoniker> FindCameraMoniker(std::wstring* friendlyName = nullptr,
     std::wstring path;
     if (SUCCEEDED(bag->Read(L"DevicePath", &v, nullptr)) && v.vt == VT_BSTR) path = v.bstrVal;
     VariantClear(&v);
-    if (path.find(L"vid_0525") == std::wstring::npos || path.find(L"pid_a941") == std::wstring::npos) {
+    if (path.find(L"vid_0525") == std::wstring::npos ||
+        path.find(L"pid_a941") == std::wstring::npos) {
       continue;
     }
     if (devicePath) *devicePath = path;

@@ -32,16 +32,19 @@ class StreamingTest : public SimCamTest {
       sink_ = new orba_test::CRecordingSink(true);
       sinkFilter_ = static_cast<IBaseFilter*>(sink_);
       ASSERT_EQ(S_OK, graph_->AddFilter(sinkFilter_.Get(), L"Sink"));
-      ASSERT_EQ(S_OK, graph_->ConnectDirect(capture.Get(), static_cast<IPin*>(sink_->Pin()), nullptr));
+      ASSERT_EQ(S_OK,
+                graph_->ConnectDirect(capture.Get(), static_cast<IPin*>(sink_->Pin()), nullptr));
     } else {
       ComPtr<IBaseFilter> renderer = CreateFilter(kClsidNullRenderer);
       ASSERT_EQ(S_OK, graph_->AddFilter(renderer.Get(), L"Null Renderer"));
-      ASSERT_EQ(S_OK, graph_->ConnectDirect(capture.Get(), FindPin(renderer.Get(), PINDIR_INPUT).Get(), nullptr));
+      ASSERT_EQ(S_OK, graph_->ConnectDirect(capture.Get(),
+                                            FindPin(renderer.Get(), PINDIR_INPUT).Get(), nullptr));
     }
     previewRenderer_ = CreateFilter(kClsidNullRenderer);
     ASSERT_EQ(S_OK, graph_->AddFilter(previewRenderer_.Get(), L"Preview Renderer"));
-    ASSERT_EQ(S_OK, graph_->ConnectDirect(preview.Get(), FindPin(previewRenderer_.Get(), PINDIR_INPUT).Get(),
-                                          nullptr));
+    ASSERT_EQ(S_OK,
+              graph_->ConnectDirect(preview.Get(),
+                                    FindPin(previewRenderer_.Get(), PINDIR_INPUT).Get(), nullptr));
     ASSERT_EQ(S_OK, graph_->QueryInterface(IID_IMediaControl, control_.PutVoid()));
   }
 
@@ -83,7 +86,8 @@ TEST_F(StreamingTest, SmartTeeGraphDeliversNumberedFrames) {
   for (size_t i = 0; i < got.size(); ++i) {
     const std::string& data = got[i].data;
     uint32_t number = 0;
-    ASSERT_TRUE(simcam::ReadFrameNumber(reinterpret_cast<const uint8_t*>(data.data()), data.size(), &number));
+    ASSERT_TRUE(simcam::ReadFrameNumber(reinterpret_cast<const uint8_t*>(data.data()), data.size(),
+                                        &number));
     // Nothing is lost on the capture branch: frames come in order from 0.
     EXPECT_EQ(i, number);
     ASSERT_TRUE(generator.Generate(number, {}, &expected));

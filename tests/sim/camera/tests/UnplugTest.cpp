@@ -26,13 +26,13 @@ TEST_F(SimCamTest, UnplugRemovesTheCameraAndStopsItsFrames) {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "SimCamUnplugListener";
   RegisterClassA(&wc);
-  HWND listener = CreateWindowExA(0, wc.lpszClassName, "listener", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
+  HWND listener = CreateWindowExA(0, wc.lpszClassName, "listener", WS_OVERLAPPED, 0, 0, 10, 10,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
   ASSERT_TRUE(listener);
 
   ComPtr<IGraphBuilder> graph;
-  ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   graph.PutVoid()));
+  ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IGraphBuilder, graph.PutVoid()));
   ComPtr<IMoniker> moniker = FindCameraMoniker();
   ASSERT_TRUE(moniker);
   ComPtr<IBaseFilter> camera;

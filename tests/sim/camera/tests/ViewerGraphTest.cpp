@@ -19,8 +19,8 @@ LONG Transforms(ITestTransformControl* control) {
 
 TEST_F(SimCamTest, ViewerGraphStreamsThroughATransformAcrossRestarts) {
   ComPtr<IGraphBuilder> graph;
-  ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   graph.PutVoid()));
+  ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IGraphBuilder, graph.PutVoid()));
   ComPtr<IBaseFilter> camera = CreateCamera();
   ComPtr<IBaseFilter> tee = CreateFilter(CLSID_SmartTee);
   ComPtr<IBaseFilter> transform = CreateFilter(CLSID_BaseTestTransform);
@@ -34,7 +34,8 @@ TEST_F(SimCamTest, ViewerGraphStreamsThroughATransformAcrossRestarts) {
   ASSERT_EQ(S_OK, graph->AddFilter(transform.Get(), L"ORBAProc"));
   ASSERT_EQ(S_OK, graph->AddFilter(renderer.Get(), L"Null Renderer"));
   ASSERT_EQ(S_OK, graph->AddFilter(preview.Get(), L"Preview Renderer"));
-  ASSERT_EQ(S_OK, graph->Connect(FindPin(camera.Get(), PINDIR_OUTPUT).Get(), FindPin(tee.Get(), PINDIR_INPUT).Get()));
+  ASSERT_EQ(S_OK, graph->Connect(FindPin(camera.Get(), PINDIR_OUTPUT).Get(),
+                                 FindPin(tee.Get(), PINDIR_INPUT).Get()));
   ASSERT_EQ(S_OK, graph->Connect(FindPin(tee.Get(), PINDIR_OUTPUT, L"Capture").Get(),
                                  FindPin(transform.Get(), PINDIR_INPUT).Get()));
   ASSERT_EQ(S_OK, graph->Connect(FindPin(transform.Get(), PINDIR_OUTPUT).Get(),
@@ -47,7 +48,8 @@ TEST_F(SimCamTest, ViewerGraphStreamsThroughATransformAcrossRestarts) {
   for (int pass = 0; pass < 3; ++pass) {
     const LONG before = Transforms(control.Get());
     ASSERT_TRUE(SUCCEEDED(media->Run())) << "pass " << pass;
-    EXPECT_TRUE(WaitFor([&] { return Transforms(control.Get()) >= before + 4; }, 10000)) << "pass " << pass;
+    EXPECT_TRUE(WaitFor([&] { return Transforms(control.Get()) >= before + 4; }, 10000))
+        << "pass " << pass;
     ASSERT_TRUE(SUCCEEDED(media->Stop()));
   }
   OAFilterState state = State_Running;
@@ -60,7 +62,8 @@ TEST_F(SimCamTest, FramesMadeInAnotherProcessAreRegeneratedByteForByte) {
   simcam::Options options;
   options.dumpFolder = folder;
   ASSERT_TRUE(simcam::SetOptions(options));
-  ASSERT_EQ(0, orba_test::RunProgram("\"" + orba_test::BinPath("simcam_send.exe") + "\" --run 600"));
+  ASSERT_EQ(0,
+            orba_test::RunProgram("\"" + orba_test::BinPath("simcam_send.exe") + "\" --run 600"));
   simcam::FrameGenerator generator;
   std::vector<uint8_t> expected;
   int compared = 0;
@@ -68,7 +71,8 @@ TEST_F(SimCamTest, FramesMadeInAnotherProcessAreRegeneratedByteForByte) {
     const std::string path = folder + "\\simcam_" + std::to_string(n) + ".jpg";
     if (!orba_test::FileExists(path)) break;
     ASSERT_TRUE(generator.Generate(static_cast<uint32_t>(n), {}, &expected));
-    EXPECT_TRUE(orba_test::ReadFileBytes(path) == std::string(expected.begin(), expected.end())) << path;
+    EXPECT_TRUE(orba_test::ReadFileBytes(path) == std::string(expected.begin(), expected.end()))
+        << path;
     ++compared;
   }
   EXPECT_GE(compared, 3);

@@ -38,9 +38,12 @@ HRESULT FindCamera(IBaseFilter** filter) {
     VARIANT path;
     VariantInit(&path);
     const bool match = SUCCEEDED(bag->Read(L"DevicePath", &path, nullptr)) && path.vt == VT_BSTR &&
-                       std::wcsstr(path.bstrVal, L"vid_0525") && std::wcsstr(path.bstrVal, L"pid_a941");
+                       std::wcsstr(path.bstrVal, L"vid_0525") &&
+                       std::wcsstr(path.bstrVal, L"pid_a941");
     VariantClear(&path);
-    if (match) return moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter));
+    if (match)
+      return moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,
+                                   reinterpret_cast<void**>(filter));
   }
   return E_FAIL;
 }
@@ -67,8 +70,8 @@ HRESULT SendFrame(IKsPropertySet* props, const uint8_t frame[10]) {
     if (FAILED(hr)) result = hr;
   }
   DWORD returned = 0;
-  const HRESULT hr = props->Get(simcam::kPropSetCameraControl, simcam::kPropZoom, nullptr, 0, &record,
-                                sizeof record, &returned);
+  const HRESULT hr = props->Get(simcam::kPropSetCameraControl, simcam::kPropZoom, nullptr, 0,
+                                &record, sizeof record, &returned);
   return FAILED(result) ? result : hr;
 }
 
@@ -95,8 +98,10 @@ int RunCamera(IBaseFilter* camera, DWORD milliseconds) {
   ComPtr<IMediaControl> control;
   if (FAILED(graph->AddFilter(camera, L"Video Capture")) ||
       FAILED(graph->AddFilter(renderer.Get(), L"Null Renderer")) ||
-      FAILED(graph->ConnectDirect(FirstPin(camera).Get(), FirstPin(renderer.Get()).Get(), nullptr)) ||
-      FAILED(graph->QueryInterface(IID_IMediaControl, control.PutVoid())) || FAILED(control->Run())) {
+      FAILED(
+          graph->ConnectDirect(FirstPin(camera).Get(), FirstPin(renderer.Get()).Get(), nullptr)) ||
+      FAILED(graph->QueryInterface(IID_IMediaControl, control.PutVoid())) ||
+      FAILED(control->Run())) {
     return 7;
   }
   Sleep(milliseconds);

@@ -20,10 +20,14 @@ using zoomtext_sim::ZoomTextSim;
 using zoomtext_sim::ZxCall;
 
 const wchar_t* const kMutexes[] = {L"zxMutex100", L"zxMutex9", L"zxMutex8"};
-const char* const kExports[] = {
-    "_ZxCommand@4",           "_ZxCommandApi@8",     "_ZoomTextVersionRunning@0",
-    "_ZoomTextIsMagnifying@0", "_ZoomTextStart@4",   "_ZxCommandSetPower@4",
-    "_ZoomTextExit@0",        "_ZoomTextTestSpeech@16"};
+const char* const kExports[] = {"_ZxCommand@4",
+                                "_ZxCommandApi@8",
+                                "_ZoomTextVersionRunning@0",
+                                "_ZoomTextIsMagnifying@0",
+                                "_ZoomTextStart@4",
+                                "_ZxCommandSetPower@4",
+                                "_ZoomTextExit@0",
+                                "_ZoomTextTestSpeech@16"};
 constexpr char kSpeechExport[] = "_ZoomTextTestSpeech@16";
 constexpr uint32_t kUnanswered = 0xDEADBEEF;
 

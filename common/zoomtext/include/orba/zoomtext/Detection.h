@@ -82,8 +82,8 @@ bool QueryRegistryDword(HKEY key, const wchar_t* subkey, const wchar_t* value, R
 // Below HKEY_LOCAL_MACHINE-rooted keys given by the caller, in ZoomText's view.
 DWORD ReadRegistryDword(HKEY key, const wchar_t* subkey, const wchar_t* value, DWORD fallback);
 // 0 when read; 1 when the fallback was copied (missing, wrong type, too long).
-int ReadRegistryText(HKEY key, const wchar_t* subkey, const wchar_t* value,
-                     const wchar_t* fallback, wchar_t* buffer, size_t bufferBytes);
+int ReadRegistryText(HKEY key, const wchar_t* subkey, const wchar_t* value, const wchar_t* fallback,
+                     wchar_t* buffer, size_t bufferBytes);
 bool FileCanBeOpened(const wchar_t* path, bool write);
 
 }  // namespace zoomtext

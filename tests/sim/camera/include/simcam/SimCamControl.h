@@ -71,10 +71,10 @@ void UnpackPacket(LONG value1, LONG value2, uint8_t packet[5]);
 
 struct CommandFrame {
   std::array<uint8_t, 10> bytes{};
-  uint16_t sum = 0;              // the frame sum carried in packet 3
-  bool sumOk = false;            // it matches the sum of the ten bytes
+  uint16_t sum = 0;    // the frame sum carried in packet 3
+  bool sumOk = false;  // it matches the sum of the ten bytes
   bool thirdPacketRepeated = false;
-  bool readBack = false;         // a Get of the zoom property followed
+  bool readBack = false;  // a Get of the zoom property followed
 };
 
 struct DecodedCommands {

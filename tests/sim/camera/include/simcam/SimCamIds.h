@@ -32,11 +32,11 @@ constexpr wchar_t kCapturePinName[] = L"Capture";
 
 // Options, read when a filter is created: HKCU\Software\OrbaTests\SimCam.
 constexpr char kOptionsKey[] = "Software\\OrbaTests\\SimCam";
-constexpr char kOptFrameRate[] = "FrameRate";                  // DWORD, frames per second
-constexpr char kOptOmitHuffman[] = "OmitHuffmanTables";        // DWORD, nonzero: no DHT
-constexpr char kOptNoPropertySet[] = "NoPropertySet";          // DWORD, nonzero: no IKsPropertySet
-constexpr char kOptLogPath[] = "LogPath";                      // string, property-set log
-constexpr char kOptDumpFolder[] = "DumpFolder";                // string, copy of every sample
+constexpr char kOptFrameRate[] = "FrameRate";            // DWORD, frames per second
+constexpr char kOptOmitHuffman[] = "OmitHuffmanTables";  // DWORD, nonzero: no DHT
+constexpr char kOptNoPropertySet[] = "NoPropertySet";    // DWORD, nonzero: no IKsPropertySet
+constexpr char kOptLogPath[] = "LogPath";                // string, property-set log
+constexpr char kOptDumpFolder[] = "DumpFolder";          // string, copy of every sample
 constexpr char kDefaultLogPath[] = "C:\\orba-test\\simcam-log.txt";
 
 // Set while the camera is "unplugged": the streaming thread delivers nothing.
