@@ -1,7 +1,6 @@
 #include "CctvCore.h"
 
 #include <cstring>
-#include <new>
 
 #include "TRV_CCTV.h"
 #include "orba/Log.h"
@@ -45,11 +44,10 @@ struct LibraryState {
   uint32_t surfaceAnswer = 0;
 };
 
-// Made in place and never destroyed: CCTV_Close releases the context and the
-// mutex, and a library unloaded without it must not call DeleteDC from a static
-// destructor under the loader lock.
-alignas(LibraryState) unsigned char g_stateStorage[sizeof(LibraryState)];
-LibraryState& g_state = *new (g_stateStorage) LibraryState;
+// Never destroyed: CCTV_Close releases the context and the mutex, and a library
+// unloaded without it must not call DeleteDC from a static destructor under the
+// loader lock.
+LibraryState& g_state = *new LibraryState;
 
 uint32_t Escape(HDC dc, uint32_t function, uint32_t arg1, const void* payload = nullptr,
                 size_t payloadBytes = 0) {

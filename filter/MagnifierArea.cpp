@@ -31,9 +31,6 @@ void DescribeAreaResult(int result, char* text, size_t cap) {
   }
 }
 
-// Only the low byte of ZoomText's magnifying answer carries the state.
-constexpr uint32_t kMagnifyingAnswerMask = 0xFF;
-
 // The viewport options the Kavrelo magnifier is given with every area.
 constexpr int kViewportOptionA = 0;
 constexpr int kViewportOptionB = 1;
@@ -57,7 +54,7 @@ HRESULT ORBAProc::SetParamsLocked(long code, double dx, double dy) {
   info.size = sizeof info;
   const int versionResult = GetZoomTextVersion(&info);
   const bool zoomTextOn = versionResult == ZTCCTV_OK && info.version != 0 &&
-                          (info.magnifying & kMagnifyingAnswerMask) != 0;
+                          (info.magnifying & kZoomTextMagnifyingMask) != 0;
   if (versionResult == ZTCCTV_ERROR_UNEXPECTED_STATE) {
     FilterLog("SetParams: ZTCCTV_ERROR_UNEXPECTED_STATE");
   }

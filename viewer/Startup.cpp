@@ -101,7 +101,7 @@ void StartupPass(bool firstPass) {
   CreateSettingsKey();
   SendCameraStartupSequence();
 
-  g_viewer.zoomTextMagnifying = (info.magnifying & 0xFF) != 0 ? 1 : 0;
+  g_viewer.zoomTextMagnifying = (info.magnifying & kZoomTextMagnifyingMask) != 0 ? 1 : 0;
 
   WNDCLASSA wc = {};
   wc.style = CS_HREDRAW | CS_VREDRAW;

@@ -12,6 +12,8 @@ struct ZoomTextInfo {
   uint32_t version;     // e.g. 912, 9112, 1000; 0 when ZoomText is not running
   uint32_t magnifying;  // non-zero while ZoomText's magnification is on
 };
+// Only the low byte of the magnifying answer carries the state.
+constexpr uint32_t kZoomTextMagnifyingMask = 0xFF;
 
 // The older record, without the video field.
 struct CctvSetArea {
